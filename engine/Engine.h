@@ -1,0 +1,10 @@
+#pragma once
+
+// The network engine: text in, text out, no user interface.
+#include "engine/CommaText.h"
+#include "engine/Evaluation.h"
+#include "engine/Fields.h"
+#include "engine/Network.h"
+#include "engine/NetworkFile.h"
+#include "engine/Training.h"
+#include "engine/WeightReport.h"

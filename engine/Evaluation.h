@@ -1,0 +1,37 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "engine/Network.h"
+
+namespace zelk {
+
+// The number at the start of a text (after white space): an optional sign, digits with at most one
+// ".", an optional exponent. "+INF", "-INF", "+NAN", "-NAN" in capitals after a sign. Anything
+// else reads as 0; the decimal point is "." whatever the locale.
+double ReadNumber(std::string_view text);
+
+// n values read from a pattern line: fields split at "-" with the double quote as the quote
+// character; missing or non-numeric values read as 0, surplus ones are ignored.
+ValueVector ReadPattern(std::string_view line, int32_t n);
+
+// The logistic function 1 / (e^(theta - x) + 1); exactly 1 far above theta, exactly 0 far below
+// it (with an overflow report), and 0 when the result cannot be computed.
+double Activation(double x, double theta);
+
+// Runs the network on the inputs (missing ones read as 0) and resizes and fills `outputs` with the
+// outputs of the last layer; every neuron keeps its Potential and Output. An empty network leaves
+// `outputs` untouched.
+void ForwardPass(Network& network, const ValueVector& inputs, ValueVector& outputs);
+
+// The output line of an input pattern line: the outputs in the "%.10g" form joined by "-",
+// quoted where they hold "-". Empty for an empty network.
+std::string EvaluatePattern(Network& network, std::string_view inputLine);
+
+// Sets the function that hears of an overflow of the exponential ("exp: OVERFLOW error"), once per
+// neuron per pass; an empty function silences the reports.
+void SetOverflowReporter(std::function<void(const std::string& message)> report);
+
+}  // namespace zelk

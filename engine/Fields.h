@@ -1,0 +1,56 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace zelk {
+
+// Field `index` (from 0) of a text cut by `separator`; a pair of `quote` characters protects the
+// separators between them, enclosing quotes are dropped and doubled quotes read as one.
+// A negative index or a field past the end reads as empty.
+std::string GetField(std::string_view text, char separator, int index, char quote);
+
+// The text with field `index` replaced by `value` (quoted where needed), or appended after empty
+// fields when the text is shorter. Separators at the end of the result are removed.
+std::string SetField(std::string_view text, char separator, int index, std::string_view value,
+                     char quote);
+
+// The value as it is written into a field: unchanged unless it holds the separator or the quote,
+// otherwise enclosed in quotes with every quote doubled.
+std::string QuoteField(std::string_view value, char separator, char quote);
+
+// The text without leading and trailing characters of code 32 or below.
+std::string TrimBlanks(std::string_view text);
+
+// Calls `visit(value)` for every field of the text in order, each value exactly as GetField gives
+// it; one scan of the text instead of one per field.
+template <class Visit>
+void ForEachField(std::string_view text, char separator, char quote, Visit&& visit);
+
+// The double in the "%.10g" form, "." as the decimal point whatever the locale;
+// infinities and not-a-number values as "+INF", "-INF", "+NAN", "-NAN".
+std::string FormatNumber(double x);
+
+// The double in the "%f" form: fixed notation with six decimals, "." as the decimal point.
+std::string FormatFixed(double x);
+
+// The value of one field, [begin, end) of a text: enclosing quotes dropped, doubled quotes as one.
+std::string UnquoteField(std::string_view field, char quote);
+
+template <class Visit>
+void ForEachField(std::string_view text, char separator, char quote, Visit&& visit) {
+    bool quoted = false;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == quote) {
+            quoted = !quoted;
+        } else if (c == separator && !quoted) {
+            visit(UnquoteField(text.substr(start, i - start), quote));
+            start = i + 1;
+        }
+    }
+    visit(UnquoteField(text.substr(start), quote));
+}
+
+}  // namespace zelk

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QWidget>
+#include <string>
+#include <vector>
+
+#include "engine/Engine.h"
+
+class QCheckBox;
+class QFileDialog;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+
+// Module state: lives for the whole process, outside the window.
+namespace Base {
+extern zelk::Network Network;   // the one network; empty before the window exists
+extern std::string ExeDirectory;  // directory of the executable, no trailing separator
+extern std::string LoadedNameText;  // name and type texts of the last load
+extern std::string LoadedTypeText;
+
+// The lines of a pane as the commands count them: an empty pane has none, and one empty line
+// after the last line break is not counted.
+std::vector<std::string> PaneLines(const QPlainTextEdit* pane);
+// Replaces the lines of a pane so that PaneLines gives them back.
+void SetPaneLines(QPlainTextEdit* pane, const std::vector<std::string>& lines);
+}  // namespace Base
+
+class TFormBase : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TFormBase(QWidget* parent = nullptr);
+    ~TFormBase() override;
+
+    QLineEdit* EditNet;
+    QPushButton* ButtonBuild;
+    QPlainTextEdit* MemoVypocet;
+    QPushButton* ButtonVypocet;
+    QPlainTextEdit* MemoVstup;
+    QPlainTextEdit* MemoUceni;
+    QPushButton* ButtonNaucit;
+    QPlainTextEdit* MemoVysledek;
+    QLineEdit* EditPocet;
+    QCheckBox* CheckBoxStart;
+    QLineEdit* EditErr;
+    QPlainTextEdit* Memo;
+    QPushButton* ButtonRozepsat;
+    QProgressBar* ProgressBar;
+    QLineEdit* EditUceni;
+    QPushButton* BitBtnSave;
+    QPushButton* BitBtnLoad;
+    QRadioButton* RadioButtonStavy;
+    QRadioButton* RadioButtonHodnoty;
+    QRadioButton* RadioButtonGraficky;
+    QLabel* Label1;
+    QLabel* Label2;
+    QLabel* Label3;
+    QLabel* Label4;
+    QLabel* Label5;
+    QLabel* Label6;
+    QLabel* Label7;
+    QLabel* Label8;
+    QLabel* LabelSynapse;
+    QLabel* ImageIkona;
+    QFileDialog* OpenDialog;
+    QFileDialog* SaveDialog;
+
+public slots:
+    // The handlers call one another directly and pass the sender on; none looks at it.
+    void FormCreate(QObject* sender = nullptr);
+    void ButtonBuildClick(QObject* sender = nullptr);
+    void ButtonVypocetClick(QObject* sender = nullptr);
+    void ButtonRozepsatClick(QObject* sender = nullptr);
+    void RadioButtonHodnotyClick(QObject* sender = nullptr);
+    void RadioButtonStavyClick(QObject* sender = nullptr);
+    void RadioButtonGrafickyClick(QObject* sender = nullptr);
+    void ButtonNaucitClick(QObject* sender = nullptr);
+    void BitBtnSaveClick(QObject* sender = nullptr);
+    void BitBtnLoadClick(QObject* sender = nullptr);
+
+private:
+    // Runs one command; an error that escapes it is shown in the error box and the window goes on.
+    void RunCommand(void (TFormBase::*handler)(QObject*), QObject* sender);
+    void ShowError(const std::string& message);
+    void ReportOverflow(const std::string& message);
+    void AppendWeightReport();
+    void ShowSynapseCount();
+
+    bool overflowShown_ = false;  // at most one overflow box per command
+};
