@@ -1,0 +1,176 @@
+#include "engine/Fields.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace zelk {
+
+std::string UnquoteField(std::string_view field, char quote) {
+    if (field.size() >= 2 && field.front() == quote && field.back() == quote) {
+        field = field.substr(1, field.size() - 2);
+    }
+    std::string value;
+    value.reserve(field.size());
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        value.push_back(field[i]);
+        if (field[i] == quote && i + 1 < field.size() && field[i + 1] == quote) {
+            ++i;
+        }
+    }
+    return value;
+}
+
+std::string GetField(std::string_view text, char separator, int index, char quote) {
+    if (index < 0) {
+        return {};
+    }
+    // The field starts after the index-th separator met outside quotes. Right after such a
+    // separator the quote state is off again, so a fresh scan from there ends at the same place
+    // as a scan from the start of the text would.
+    bool quoted = false;
+    std::size_t start = 0;
+    int separators = 0;
+    for (std::size_t i = 0; i < text.size() && separators < index; ++i) {
+        if (text[i] == quote) {
+            quoted = !quoted;
+        } else if (text[i] == separator && !quoted) {
+            ++separators;
+            start = i + 1;
+        }
+    }
+    if (separators < index) {
+        return {};
+    }
+    quoted = false;
+    std::size_t end = start;
+    for (; end < text.size(); ++end) {
+        if (text[end] == quote) {
+            quoted = !quoted;
+        } else if (text[end] == separator && !quoted) {
+            break;
+        }
+    }
+    return UnquoteField(text.substr(start, end - start), quote);
+}
+
+std::string QuoteField(std::string_view value, char separator, char quote) {
+    if (value.find(separator) == std::string_view::npos &&
+        value.find(quote) == std::string_view::npos) {
+        return std::string(value);
+    }
+    std::string quoted;
+    quoted.reserve(value.size() + 2);
+    quoted.push_back(quote);
+    for (const char c : value) {
+        quoted.push_back(c);
+        if (c == quote) {
+            quoted.push_back(quote);
+        }
+    }
+    quoted.push_back(quote);
+    return quoted;
+}
+
+std::string SetField(std::string_view text, char separator, int index, std::string_view value,
+                     char quote) {
+    if (index < 0) {
+        return std::string(text);
+    }
+    const std::string q = QuoteField(value, separator, quote);
+    std::string result;
+    result.reserve(text.size() + q.size() + 1);
+
+    // Every separator outside quotes ends one field; the field that ends there is copied with its
+    // leading separator, or replaced when it is the one asked for.
+    bool quoted = false;
+    int field = 0;
+    std::size_t fieldStart = 0;  // position of the field's leading separator (0 for field 0)
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == quote) {
+            quoted = !quoted;
+        } else if (text[i] == separator && !quoted) {
+            if (field == index) {
+                if (field > 0) {
+                    result.push_back(separator);
+                }
+                result += q;
+            } else {
+                result.append(text.substr(fieldStart, i - fieldStart));
+            }
+            ++field;
+            fieldStart = i;
+        }
+    }
+
+    // The final field, after the last separator, is still to be placed.
+    const int separators = field;
+    if (index > separators) {
+        result.append(text.substr(fieldStart));
+        result.append(static_cast<std::size_t>(index - separators), separator);
+        result += q;
+    } else if (index == separators) {
+        if (separators > 0) {
+            result.push_back(separator);
+        }
+        result += q;
+    } else {
+        result.append(text.substr(fieldStart));
+    }
+
+    // An empty last field never survives: the text never ends with the separator.
+    while (!result.empty() && result.back() == separator) {
+        result.pop_back();
+    }
+    return result;
+}
+
+std::string TrimBlanks(std::string_view text) {
+    auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && blank(text[begin])) {
+        ++begin;
+    }
+    while (end > begin && blank(text[end - 1])) {
+        --end;
+    }
+    return std::string(text.substr(begin, end - begin));
+}
+
+namespace {
+
+// Infinities and not-a-number values as the number texts write them, or empty for a finite x.
+std::string NonFiniteText(double x) {
+    if (std::isinf(x)) {
+        return x < 0 ? "-INF" : "+INF";
+    }
+    if (std::isnan(x)) {
+        return std::signbit(x) ? "-NAN" : "+NAN";
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string FormatNumber(double x) {
+    if (!std::isfinite(x)) {
+        return NonFiniteText(x);
+    }
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, x,
+                                      std::chars_format::general, 10);
+    return std::string(buffer, result.ptr);
+}
+
+std::string FormatFixed(double x) {
+    if (!std::isfinite(x)) {
+        return NonFiniteText(x);
+    }
+    // The largest double has 309 digits before the point.
+    char buffer[400];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, x,
+                                      std::chars_format::fixed, 6);
+    return std::string(buffer, result.ptr);
+}
+
+}  // namespace zelk

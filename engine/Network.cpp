@@ -1,0 +1,246 @@
+#include "engine/Network.h"
+
+#include <chrono>
+#include <limits>
+#include <new>
+
+#if __has_include(<unistd.h>)
+#include <unistd.h>
+#endif
+
+#include "engine/Fields.h"
+
+namespace zelk {
+
+void ValueVector::Resize(int32_t n) {
+    Values.assign(n > 0 ? static_cast<std::size_t>(n) : 0, 0.0);
+    Count = static_cast<int32_t>(Values.size());
+}
+
+void ValueVector::Set(int32_t i, double v) {
+    if (i >= 0 && i < Count) {
+        Values[static_cast<std::size_t>(i)] = v;
+    }
+}
+
+double ValueVector::Get(int32_t i) const {
+    return i >= 0 && i < Count ? Values[static_cast<std::size_t>(i)] : 0.0;
+}
+
+void ValueVector::Clear() {
+    Values.clear();
+    Count = 0;
+}
+
+namespace {
+
+uint32_t randomState = 0;
+
+// The size of one layer: leading white space, an optional sign, then decimal digits up to the
+// first other character; no digits give 0. Sizes beyond 32 bits are refused by the caller.
+int64_t ReadLayerSize(std::string_view field) {
+    std::size_t i = 0;
+    while (i < field.size() && (field[i] == ' ' || (field[i] >= '\t' && field[i] <= '\r'))) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < field.size() && (field[i] == '+' || field[i] == '-')) {
+        negative = field[i] == '-';
+        ++i;
+    }
+    constexpr int64_t tooLarge = int64_t{std::numeric_limits<int32_t>::max()} + 1;
+    int64_t size = 0;
+    for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) {
+        size = size * 10 + (field[i] - '0');
+        if (size > tooLarge) {
+            size = tooLarge;  // saturate: any such size is refused anyway
+        }
+    }
+    return negative ? -size : size;
+}
+
+// Half of the machine's memory: a network larger than that is refused before it is built, since
+// the system would rather end the process than report that the memory cannot be had.
+uint64_t MemoryBudget() {
+#if defined(_SC_PHYS_PAGES) && defined(_SC_PAGE_SIZE)
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGE_SIZE);
+    if (pages > 0 && pageSize > 0) {
+        return static_cast<uint64_t>(pages) * static_cast<uint64_t>(pageSize) / 2;
+    }
+#endif
+    return uint64_t{1} << 34;
+}
+
+[[noreturn]] void RefuseShape(std::string_view shapeText) {
+    throw std::runtime_error("Síť " + TrimBlanks(shapeText) + " je příliš velká");
+}
+
+}  // namespace
+
+void SeedRandom(uint32_t state) { randomState = state; }
+
+void SeedRandom() {
+    using namespace std::chrono;
+    const auto now = system_clock::now().time_since_epoch();
+    const auto msOfDay = duration_cast<milliseconds>(now).count() % (24LL * 60 * 60 * 1000);
+    // ((hour * 60 + minute) * 60 + second) * 1000 + millisecond of the UTC time of day.
+    SeedRandom(static_cast<uint32_t>(msOfDay));
+}
+
+int32_t RandomBelow(int32_t n) {
+    randomState = randomState * 134775813u + 1u;
+    if (n < 1) {
+        return 0;
+    }
+    return static_cast<int32_t>((uint64_t{randomState} * static_cast<uint32_t>(n)) >> 32);
+}
+
+double RandomWeight() {
+    const bool negative = RandomBelow(2) == 1;
+    const int32_t magnitude = 1 + RandomBelow(999);
+    return (negative ? -magnitude : magnitude) * 0.001;
+}
+
+void ResetNeuron(Neuron& neuron) {
+    neuron.InputCount = 0;
+    neuron.Weight.clear();
+    neuron.Weight.shrink_to_fit();
+    neuron.Potential = 0.0;
+    neuron.Output = 0.0;
+    neuron.ErrorTerm = 0.0;
+    neuron.DeltaWeight.clear();
+    neuron.DeltaWeight.shrink_to_fit();
+    neuron.BiasWeight = RandomWeight();
+    neuron.DeltaBiasWeight = 0.0;
+}
+
+void InitNeuron(Neuron& neuron, int32_t m) {
+    ResetNeuron(neuron);
+    if (m <= 0) {
+        return;
+    }
+    neuron.Weight.resize(static_cast<std::size_t>(m));
+    neuron.DeltaWeight.assign(static_cast<std::size_t>(m), 0.0);
+    neuron.InputCount = m;
+    // Synapse weights are drawn in synapse order, after the bias weight drawn by the reset.
+    for (double& weight : neuron.Weight) {
+        weight = RandomWeight();
+    }
+}
+
+void InitLayer(Layer& layer, int32_t n, int32_t m) {
+    layer.Neurons.clear();
+    layer.Neurons.shrink_to_fit();
+    layer.NeuronCount = 0;
+    if (n <= 0) {
+        return;
+    }
+    // A new neuron starts in the reset state, which draws its first bias weight; InitNeuron then
+    // resets it again. Both draws belong to the generator's sequence of a build.
+    layer.Neurons.resize(static_cast<std::size_t>(n));
+    for (Neuron& neuron : layer.Neurons) {
+        ResetNeuron(neuron);
+    }
+    layer.NeuronCount = n;
+    for (Neuron& neuron : layer.Neurons) {
+        InitNeuron(neuron, m);
+    }
+}
+
+void ClearNetwork(Network& network) {
+    network.LayerCount = 0;
+    network.Layers.clear();
+    network.Layers.shrink_to_fit();
+    network.SynapseCount = 0;
+    network.TrainedSamples = 0.0;
+    network.Busy = false;
+}
+
+void BuildNetwork(Network& network, std::string_view shapeText) {
+    // The layer list ends at the first field that is blank after trimming.
+    std::vector<int64_t> sizes;
+    ForEachField(shapeText, '-', '"', [&, ended = false](const std::string& field) mutable {
+        ended = ended || TrimBlanks(field).empty();
+        if (!ended) {
+            sizes.push_back(ReadLayerSize(field));
+        }
+    });
+
+    // A layer of zero, negative or unreadable size has no neurons and adds no synapses.
+    constexpr int64_t maxCount = std::numeric_limits<int32_t>::max();
+    int64_t synapses = 0;
+    int64_t neurons = 0;
+    int64_t previous = 1;
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        const int64_t size = sizes[i] > 0 ? sizes[i] : 0;
+        if (size > maxCount) {
+            RefuseShape(shapeText);
+        }
+        if (i > 0) {
+            synapses += size * previous;
+            if (synapses > maxCount) {
+                RefuseShape(shapeText);
+            }
+        }
+        neurons += size;
+        previous = size;
+    }
+    // Every synapse holds a weight and a delta; input neurons have one synapse each.
+    const uint64_t bytes = static_cast<uint64_t>(synapses + neurons) * 2 * sizeof(double) +
+                           static_cast<uint64_t>(neurons) * sizeof(Neuron) +
+                           sizes.size() * sizeof(Layer);
+    if (bytes > MemoryBudget()) {
+        RefuseShape(shapeText);
+    }
+
+    // The new network is built aside and replaces the old one only when it is complete, so a
+    // build that runs out of memory leaves the old network as it was.
+    Network built;
+    try {
+        SeedRandom();
+        built.Layers.resize(sizes.size());
+        built.LayerCount = static_cast<int32_t>(sizes.size());
+        int32_t inputs = 1;
+        for (std::size_t i = 0; i < sizes.size(); ++i) {
+            const auto size = static_cast<int32_t>(sizes[i] > 0 ? sizes[i] : 0);
+            InitLayer(built.Layers[i], size, inputs);
+            inputs = size;
+        }
+    } catch (const std::bad_alloc&) {
+        RefuseShape(shapeText);
+    }
+    built.SynapseCount = static_cast<int32_t>(synapses);
+    network = std::move(built);
+}
+
+void RandomizeWeights(Network& network) {
+    if (network.LayerCount < 2) {
+        return;
+    }
+    SeedRandom();
+    for (int32_t l = 1; l < network.LayerCount; ++l) {
+        for (Neuron& neuron : network.Layers[static_cast<std::size_t>(l)].Neurons) {
+            // Here the bias weight is drawn after the synapse weights.
+            for (int32_t k = 0; k < neuron.InputCount; ++k) {
+                neuron.Weight[static_cast<std::size_t>(k)] = RandomWeight();
+                neuron.DeltaWeight[static_cast<std::size_t>(k)] = 0.0;
+            }
+            neuron.BiasWeight = RandomWeight();
+            neuron.DeltaBiasWeight = 0.0;
+        }
+    }
+}
+
+std::string ShapeText(const Network& network) {
+    std::string text;
+    for (int32_t l = 0; l < network.LayerCount; ++l) {
+        if (l > 0) {
+            text.push_back('-');
+        }
+        text += std::to_string(network.Layers[static_cast<std::size_t>(l)].NeuronCount);
+    }
+    return text;
+}
+
+}  // namespace zelk
