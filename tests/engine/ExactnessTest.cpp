@@ -1,0 +1,354 @@
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/Engine.h"
+
+// The engine computes several neurons' sums at once and walks its arrays in whatever way is
+// fastest; these tests pin that every result is still bit for bit the one of the plain loops
+// below, which follow the prescribed operation order one rounding at a time.
+
+namespace {
+
+using Values = std::vector<double>;
+
+// The logistic function with its rules at the ends of the double range.
+double PlainActivation(double x, int& overflows, int& ones) {
+    if (x <= -709.7822265625) {
+        ++overflows;
+        return 0.0;
+    }
+    if (x >= 708.39599609375) {
+        ++ones;
+        return 1.0;
+    }
+    const double y = 1.0 / (std::exp(0.0 - x) + 1.0);
+    return std::isnan(y) ? 0.0 : y;
+}
+
+struct PlainNeuron {
+    Values w, dw;
+    double b = 0.0, db = 0.0;
+    double potential = 0.0, output = 0.0, delta = 0.0;
+};
+
+// A copy of a network in the simplest form, trained by the simplest loops.
+struct PlainNetwork {
+    std::vector<std::vector<PlainNeuron>> layers;
+    int overflows = 0;  // outputs of 0 by overflow of the exponential
+    int ones = 0;       // outputs of exactly 1 by underflow
+
+    explicit PlainNetwork(const zelk::Network& network) {
+        for (const zelk::Layer& layer : network.Layers) {
+            auto& plain = layers.emplace_back();
+            for (const zelk::Neuron& n : layer.Neurons) {
+                plain.push_back({n.Weight, n.DeltaWeight, n.BiasWeight, n.DeltaBiasWeight,
+                                 n.Potential, n.Output, n.ErrorTerm});
+            }
+        }
+    }
+
+    void Forward(const Values& inputs) {
+        for (std::size_t i = 0; i < layers[0].size(); ++i) {
+            layers[0][i].potential = inputs[i];
+            layers[0][i].output = inputs[i];
+        }
+        for (std::size_t l = 1; l < layers.size(); ++l) {
+            for (PlainNeuron& n : layers[l]) {
+                double sum = 0;
+                for (std::size_t k = 0; k < n.w.size(); ++k) {
+                    sum = sum + n.w[k] * layers[l - 1][k].output;
+                }
+                sum = sum + n.b * (-1.0);
+                n.potential = sum;
+                n.output = PlainActivation(sum, overflows, ones);
+            }
+        }
+    }
+
+    void Step(const Values& inputs, const Values& desired) {
+        Forward(inputs);
+        const std::size_t last = layers.size() - 1;
+        for (std::size_t l = last; l >= 1; --l) {
+            for (std::size_t g = 0; g < layers[l].size(); ++g) {
+                PlainNeuron& n = layers[l][g];
+                double e = 0;
+                if (l == last) {
+                    e = desired[g] - n.output;
+                } else {
+                    for (const PlainNeuron& k : layers[l + 1]) {
+                        e = e + k.delta * k.w[g];
+                        e = e + k.delta * k.b;
+                    }
+                }
+                n.delta = 1.0 * n.output * (1 - n.output) * e;
+                for (std::size_t s = 0; s < n.w.size(); ++s) {
+                    n.dw[s] = 0.1 * n.delta * layers[l - 1][s].output + 0.5 * n.dw[s];
+                }
+                n.db = 0.1 * n.delta * (-1) + 0.5 * n.db;
+            }
+        }
+        for (std::size_t l = 1; l < layers.size(); ++l) {
+            for (PlainNeuron& n : layers[l]) {
+                for (std::size_t s = 0; s < n.w.size(); ++s) {
+                    n.w[s] += n.dw[s];
+                }
+                n.b += n.db;
+            }
+        }
+    }
+};
+
+uint64_t Bits(double x) { return std::bit_cast<uint64_t>(x); }
+
+bool SameBits(const Values& a, const Values& b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (Bits(a[i]) != Bits(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Every number the step reads or writes, compared bit for bit; the first difference is named.
+::testing::AssertionResult SameNetwork(const zelk::Network& network, const PlainNetwork& plain) {
+    for (std::size_t l = 0; l < plain.layers.size(); ++l) {
+        for (std::size_t i = 0; i < plain.layers[l].size(); ++i) {
+            const zelk::Neuron& n = network.Layers[l].Neurons[i];
+            const PlainNeuron& p = plain.layers[l][i];
+            const std::string where = "layer " + std::to_string(l) + " neuron " + std::to_string(i);
+            if (!SameBits(n.Weight, p.w) || !SameBits(n.DeltaWeight, p.dw)) {
+                return ::testing::AssertionFailure() << where << ": weights or deltas differ";
+            }
+            if (Bits(n.BiasWeight) != Bits(p.b) || Bits(n.DeltaBiasWeight) != Bits(p.db)) {
+                return ::testing::AssertionFailure() << where << ": bias or its delta differs";
+            }
+            if (Bits(n.Potential) != Bits(p.potential) || Bits(n.Output) != Bits(p.output)) {
+                return ::testing::AssertionFailure() << where << ": potential or output differs";
+            }
+            if (l > 0 && Bits(n.ErrorTerm) != Bits(p.delta)) {
+                return ::testing::AssertionFailure() << where << ": error term differs";
+            }
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// A network of the given sizes with weights from the engine's generator in a fixed state.
+zelk::Network MakeNetwork(const std::vector<int32_t>& sizes, uint32_t seed) {
+    zelk::SeedRandom(seed);
+    zelk::Network network;
+    network.LayerCount = static_cast<int32_t>(sizes.size());
+    network.Layers.resize(sizes.size());
+    for (std::size_t l = 0; l < sizes.size(); ++l) {
+        zelk::InitLayer(network.Layers[l], sizes[l], l == 0 ? 1 : sizes[l - 1]);
+        if (l > 0) {
+            network.SynapseCount += sizes[l - 1] * sizes[l];
+        }
+    }
+    return network;
+}
+
+zelk::ValueVector Vector(const Values& values) {
+    zelk::ValueVector v;
+    v.Resize(static_cast<int32_t>(values.size()));
+    v.Values = values;
+    return v;
+}
+
+struct Sample {
+    Values inputs, desired;
+};
+
+// Inputs uniform in [low, high), desired values uniform in [0, 1).
+std::vector<Sample> MakeSamples(std::size_t count, int32_t inputs, int32_t outputs, double low,
+                                double high, uint64_t seed) {
+    std::mt19937_64 generator(seed);
+    auto uniform = [&generator] { return static_cast<double>(generator() >> 11) * 0x1.0p-53; };
+    std::vector<Sample> samples(count);
+    for (Sample& s : samples) {
+        for (int32_t i = 0; i < inputs; ++i) {
+            s.inputs.push_back(low + (high - low) * uniform());
+        }
+        for (int32_t i = 0; i < outputs; ++i) {
+            s.desired.push_back(uniform());
+        }
+    }
+    return samples;
+}
+
+// Trains engine and plain loops side by side and compares everything after every step; gives the
+// plain loops' counts of saturated outputs.
+std::pair<int, int> ExpectSameTraining(const std::vector<int32_t>& sizes, int cycles,
+                                       std::size_t sampleCount, double low, double high) {
+    zelk::Network network = MakeNetwork(sizes, 20240611u);
+    PlainNetwork plain(network);
+    const auto samples =
+        MakeSamples(sampleCount, sizes.front(), sizes.back(), low, high, 977u + sizes.size());
+    std::vector<zelk::ValueVector> inputs, desired;
+    for (const Sample& s : samples) {
+        inputs.push_back(Vector(s.inputs));
+        desired.push_back(Vector(s.desired));
+    }
+    int reported = 0;
+    zelk::SetOverflowReporter([&reported](const std::string&) { ++reported; });
+    for (int cycle = 0; cycle < cycles; ++cycle) {
+        for (std::size_t j = 0; j < samples.size(); ++j) {
+            zelk::BackPropagationStep(network, inputs[j], desired[j], true);
+            plain.Step(samples[j].inputs, samples[j].desired);
+            if (!SameNetwork(network, plain)) {
+                ADD_FAILURE() << SameNetwork(network, plain).message() << " after cycle " << cycle
+                              << " sample " << j;
+                zelk::SetOverflowReporter({});
+                return {plain.overflows, plain.ones};
+            }
+        }
+    }
+    zelk::SetOverflowReporter({});
+    EXPECT_EQ(reported, plain.overflows);
+    EXPECT_EQ(network.TrainedSamples, static_cast<double>(cycles) * samples.size());
+    return {plain.overflows, plain.ones};
+}
+
+TEST(Exactness, SmallNetworksTrainLikeThePlainLoops) {
+    ExpectSameTraining({2, 3, 1}, 300, 4, 0.0, 1.0);
+    ExpectSameTraining({8, 16, 8}, 100, 8, 0.0, 1.0);
+    ExpectSameTraining({1, 1, 1}, 200, 3, -1.0, 1.0);
+}
+
+TEST(Exactness, WideNetworksTrainLikeThePlainLoops) {
+    ExpectSameTraining({64, 32, 10}, 5, 60, 0.0, 1.0);
+    ExpectSameTraining({256, 128, 10}, 1, 12, -1.0, 1.0);
+}
+
+// Layer sizes that are no multiple of any block width, odd synapse counts, and more layers:
+// every remainder path of the blocked loops is taken.
+TEST(Exactness, OddShapesAndFourLayersTrainLikeThePlainLoops) {
+    ExpectSameTraining({13, 37, 21, 5}, 20, 10, -2.0, 2.0);
+    ExpectSameTraining({3, 7, 6, 9, 2}, 50, 5, -1.0, 1.0);
+    ExpectSameTraining({33, 17, 1}, 40, 7, 0.0, 1.0);
+    ExpectSameTraining({5, 1, 4}, 100, 6, 0.0, 1.0);
+}
+
+// Inputs in the hundreds drive potentials past both ends of the exponential: outputs of exactly
+// 0 and 1, and one overflow report per neuron and pass, as in the plain loops.
+TEST(Exactness, SaturatedNeuronsTrainLikeThePlainLoops) {
+    const auto [overflows, ones] = ExpectSameTraining({6, 9, 3}, 30, 8, -900.0, 900.0);
+    EXPECT_GT(overflows, 0);
+    EXPECT_GT(ones, 0);
+}
+
+TEST(Exactness, ForwardPassGivesThePlainOutputs) {
+    const std::vector<int32_t> sizes = {19, 23, 7};
+    zelk::Network network = MakeNetwork(sizes, 4242u);
+    PlainNetwork plain(network);
+    for (const Sample& s : MakeSamples(20, 19, 7, -3.0, 3.0, 5u)) {
+        zelk::ValueVector outputs;
+        zelk::ForwardPass(network, Vector(s.inputs), outputs);
+        plain.Forward(s.inputs);
+        Values expected;
+        for (const PlainNeuron& n : plain.layers.back()) {
+            expected.push_back(n.output);
+        }
+        EXPECT_TRUE(SameBits(outputs.Values, expected));
+        EXPECT_TRUE(SameNetwork(network, plain));
+    }
+}
+
+// The number in a text that is a whole decimal number, read the way the standard library does
+// (correctly rounded); a leading "+" is not part of that syntax.
+double StandardRead(std::string text) {
+    if (!text.empty() && text[0] == '+') {
+        text.erase(0, 1);
+    }
+    double value = 0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    EXPECT_EQ(result.ec, std::errc()) << text;
+    EXPECT_EQ(result.ptr, text.data() + text.size()) << text;
+    return value;
+}
+
+// Decimal texts of every length and form, all of them within the double range.
+std::vector<std::string> NumberTexts(std::size_t count, uint64_t seed) {
+    std::mt19937_64 generator(seed);
+    auto below = [&generator](uint64_t n) { return static_cast<int>(generator() % n); };
+    std::vector<std::string> texts;
+    for (std::size_t i = 0; i < count; ++i) {
+        std::string text;
+        const int sign = below(4);
+        if (sign == 1) text += '-';
+        if (sign == 2) text += '+';
+        const int whole = below(4) == 0 ? 0 : 1 + below(20);
+        const int fraction = below(3) == 0 ? 0 : 1 + below(26);
+        for (int d = 0; d < whole; ++d) text += static_cast<char>('0' + below(10));
+        if (fraction > 0 || whole == 0 || below(4) == 0) text += '.';
+        for (int d = 0; d < (whole == 0 && fraction == 0 ? 1 : fraction); ++d) {
+            text += static_cast<char>('0' + below(10));
+        }
+        if (below(3) == 0) {
+            text += below(2) == 0 ? 'e' : 'E';
+            const int exponentSign = below(3);
+            if (exponentSign == 1) text += '-';
+            if (exponentSign == 2) text += '+';
+            text += std::to_string(below(40));
+        }
+        texts.push_back(text);
+    }
+    return texts;
+}
+
+TEST(Exactness, ReadNumberRoundsLikeTheStandardLibrary) {
+    for (const std::string& text : NumberTexts(200000, 17u)) {
+        ASSERT_EQ(Bits(zelk::ReadNumber(text)), Bits(StandardRead(text))) << text;
+        // What follows the number is not read.
+        ASSERT_EQ(Bits(zelk::ReadNumber(" \t" + text + "e-x.5")), Bits(StandardRead(text))) << text;
+    }
+    // The texts the engine writes itself read back exactly as the standard library reads them.
+    std::mt19937_64 generator(99u);
+    for (int i = 0; i < 100000; ++i) {
+        const double x = std::ldexp(static_cast<double>(generator() >> 11), -53 - i % 40);
+        const std::string text = zelk::FormatNumber(x);
+        ASSERT_EQ(Bits(zelk::ReadNumber(text)), Bits(StandardRead(text))) << text;
+    }
+    for (const char* text : {"9007199254740993", "0.9007199254740993", "1e22", "1e23",
+                             "123456789012345678901234567890", "0.1e-22", "4.9e-324", "1e308"}) {
+        EXPECT_EQ(Bits(zelk::ReadNumber(text)), Bits(StandardRead(text))) << text;
+    }
+}
+
+// Field i of a pattern line read as ReadNumber of GetField: quoted values, doubled quotes, blanks
+// and text between the numbers included.
+TEST(Exactness, ReadPatternReadsEveryFieldLikeGetField) {
+    const std::vector<std::string> pieces = {"0.5", "\"-0.25\"", "",           " 1e3",
+                                             "7x",  "\"\"",      "\"a\"\"-\"", "1.5\"",
+                                             "-",   "\"1-2\"3",  "2E-2",       "\"4.5e-05\""};
+    std::mt19937_64 generator(3u);
+    for (int i = 0; i < 20000; ++i) {
+        std::string line;
+        const int fields = static_cast<int>(generator() % 9);
+        for (int f = 0; f < fields; ++f) {
+            if (f > 0) line += '-';
+            line += pieces[generator() % pieces.size()];
+        }
+        const int32_t n = static_cast<int32_t>(generator() % 10);
+        const zelk::ValueVector pattern = zelk::ReadPattern(line, n);
+        ASSERT_EQ(pattern.Count, n);
+        for (int32_t f = 0; f < n; ++f) {
+            const double expected = zelk::ReadNumber(zelk::GetField(line, '-', f, '"'));
+            ASSERT_EQ(Bits(pattern.Values[static_cast<std::size_t>(f)]), Bits(expected))
+                << line << " field " << f;
+        }
+    }
+}
+
+}  // namespace
