@@ -1,0 +1,154 @@
+#include "bench/WindowBench.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QTimer>
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "bench/Bench.h"
+#include "window/Base.h"
+
+namespace bench {
+
+namespace {
+
+// The cycle count of a training command: the window's own default.
+constexpr int trainingCycles = 1000;
+
+std::unique_ptr<TFormBase> form;
+
+TFormBase& Form() {
+    if (!form) {
+        form = std::make_unique<TFormBase>();
+        form->show();
+        QApplication::processEvents();
+    }
+    return *form;
+}
+
+void Build(TFormBase& f, const std::string& shape) {
+    f.EditNet->setText(QString::fromStdString(shape));
+    f.ButtonBuildClick();
+}
+
+// (3) the window's training command on the same samples. Memo gets a weight report per command;
+// it is cleared between commands, outside the timing, so that the pane does not grow for ever.
+void TrainWindow(benchmark::State& state, const Workload* workload) {
+    TFormBase& f = Form();
+    Build(f, workload->shape);
+    Base::SetPaneLines(f.MemoVstup, workload->inputLines);
+    Base::SetPaneLines(f.MemoUceni, workload->inputLines);
+    Base::SetPaneLines(f.MemoVysledek, workload->desiredLines);
+    f.EditPocet->setText(QString::number(trainingCycles));
+    bool start = true;
+    for (auto _ : state) {
+        state.PauseTiming();
+        f.Memo->clear();
+        f.CheckBoxStart->setChecked(start);
+        start = false;
+        state.ResumeTiming();
+        f.ButtonNaucitClick();
+    }
+    const double samples = static_cast<double>(state.iterations()) * trainingCycles *
+                           static_cast<double>(workload->SampleCount());
+    if (Base::Network.TrainedSamples != samples) {
+        state.SkipWithError("the training command trained a different number of samples");
+        return;
+    }
+    SetTrainingCounters(state, *workload, samples);
+}
+
+// Answers the write-out question with Yes as soon as the modal box is up.
+class YesAnswerer {
+public:
+    YesAnswerer() {
+        QObject::connect(&timer_, &QTimer::timeout, [] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                if (QAbstractButton* yes = box->button(QMessageBox::Yes)) {
+                    yes->click();
+                }
+            }
+        });
+        timer_.start(5);
+    }
+
+private:
+    QTimer timer_;
+};
+
+// The compute command after a write-out of an n-1 network: 2^n lines in three panes.
+void Compute(benchmark::State& state, int inputs) {
+    TFormBase& f = Form();
+    Build(f, std::to_string(inputs) + "-1");
+    const auto start = std::chrono::steady_clock::now();
+    {
+        YesAnswerer answerer;
+        f.ButtonRozepsatClick();
+    }
+    const std::chrono::duration<double, std::milli> writeOut =
+        std::chrono::steady_clock::now() - start;
+    const auto lines = Base::PaneLines(f.MemoVstup).size();
+    if (lines != (std::size_t{1} << inputs)) {
+        state.SkipWithError("the write-out did not fill the input pane");
+        return;
+    }
+    for (auto _ : state) {
+        f.ButtonVypocetClick();
+    }
+    state.counters["lines"] = static_cast<double>(lines);
+    state.counters["writeout_ms"] = writeOut.count();
+}
+
+// Construction, show and the first events of a further window (the process and the first window
+// exist already: fonts and style are warm).
+void StartWarm(benchmark::State& state) {
+    for (auto _ : state) {
+        auto window = std::make_unique<TFormBase>();
+        window->show();
+        QApplication::processEvents();
+        state.PauseTiming();
+        window.reset();
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+
+}  // namespace
+
+double ColdStartMilliseconds(int& argc, char** argv) {
+    const auto start = std::chrono::steady_clock::now();
+    QApplication application(argc, argv);
+    TFormBase window;
+    window.show();
+    QApplication::processEvents();
+    const std::chrono::duration<double, std::milli> elapsed =
+        std::chrono::steady_clock::now() - start;
+    return elapsed.count();
+}
+
+void CloseWindow() { form.reset(); }
+
+void RegisterWindowBenchmarks() {
+    for (const Workload& workload : Workloads()) {
+        benchmark::RegisterBenchmark(("train/" + workload.key + "/3_window").c_str(), TrainWindow,
+                                     &workload);
+    }
+    benchmark::RegisterBenchmark("compute/10", Compute, 10)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    benchmark::RegisterBenchmark("compute/16", Compute, 16)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+    // Last: a further window may take over module-wide hooks of the first one.
+    benchmark::RegisterBenchmark("startup/warm", StartWarm)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+}
+
+}  // namespace bench
