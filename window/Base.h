@@ -17,8 +17,8 @@ class QRadioButton;
 
 // Module state: lives for the whole process, outside the window.
 namespace Base {
-extern zelk::Network Network;   // the one network; empty before the window exists
-extern std::string ExeDirectory;  // directory of the executable, no trailing separator
+extern zelk::Network Network;       // the one network; empty before the window exists
+extern std::string ExeDirectory;    // directory of the executable, no trailing separator
 extern std::string LoadedNameText;  // name and type texts of the last load
 extern std::string LoadedTypeText;
 
@@ -27,6 +27,12 @@ extern std::string LoadedTypeText;
 std::vector<std::string> PaneLines(const QPlainTextEdit* pane);
 // Replaces the lines of a pane so that PaneLines gives them back.
 void SetPaneLines(QPlainTextEdit* pane, const std::vector<std::string>& lines);
+
+// The text of the error box: the message, with "." appended when it is not empty and its last
+// character (byte) sorts after ".".
+std::string ErrorText(const std::string& message);
+// The modal error box: caption "Zelk", error icon, one OK button.
+void ShowErrorBox(QWidget* parent, const std::string& message);
 }  // namespace Base
 
 class TFormBase : public QWidget {
@@ -89,6 +95,10 @@ private:
     void ReportOverflow(const std::string& message);
     void AppendWeightReport();
     void ShowSynapseCount();
+    // Keeps the right edge of LabelSynapse in place while its text grows or shrinks.
+    void PlaceSynapseLabel();
+    // The display-mode handlers' font switch of MemoVypocet; size and boldness stay.
+    void SetOutputFontFamily(bool fixedPitch);
 
     bool overflowShown_ = false;  // at most one overflow box per command
 };

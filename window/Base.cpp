@@ -1,0 +1,451 @@
+#include "window/Base.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFont>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPalette>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStringList>
+#include <QStyle>
+#include <QTextDocument>
+#include <exception>
+#include <string>
+#include <vector>
+
+namespace Base {
+
+zelk::Network Network;
+std::string ExeDirectory;
+std::string LoadedNameText;
+std::string LoadedTypeText;
+
+std::vector<std::string> PaneLines(const QPlainTextEdit* pane) {
+    // The raw text keeps non-breaking spaces, which toPlainText would turn into blanks. A soft line
+    // break (Shift+Enter) shows as a line break, so it counts as one.
+    QString text = pane->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    text.replace(QChar::LineSeparator, u'\n');
+    const std::string utf8 = text.toStdString();
+
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < utf8.size()) {
+        const std::size_t end = utf8.find('\n', start);
+        if (end == std::string::npos) {
+            lines.emplace_back(utf8, start);
+            break;
+        }
+        lines.emplace_back(utf8, start, end - start);
+        start = end + 1;
+    }
+    return lines;
+}
+
+void SetPaneLines(QPlainTextEdit* pane, const std::vector<std::string>& lines) {
+    std::size_t size = lines.size() + 1;
+    for (const std::string& line : lines) {
+        size += line.size();
+    }
+    std::string text;
+    text.reserve(size);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0) {
+            text += '\n';
+        }
+        text += lines[i];
+    }
+    // Without it a last empty line would vanish: "\n" is one empty line, "" none.
+    if (!lines.empty() && lines.back().empty()) {
+        text += '\n';
+    }
+    // One setPlainText lays the pane out once, however many lines it gets.
+    pane->setPlainText(QString::fromStdString(text));
+}
+
+std::string ErrorText(const std::string& message) {
+    std::string text = message;
+    if (!text.empty() &&
+        static_cast<unsigned char>(text.back()) > static_cast<unsigned char>('.')) {
+        text += '.';
+    }
+    return text;
+}
+
+void ShowErrorBox(QWidget* parent, const std::string& message) {
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Zelk"),
+                    QString::fromStdString(ErrorText(message)), QMessageBox::Ok, parent);
+    box.exec();
+}
+
+}  // namespace Base
+
+namespace {
+
+constexpr int kClientWidth = 790;
+constexpr int kClientHeight = 832;
+constexpr int kSynapseRightEdge = 690;
+
+// "MS Sans Serif" where it exists, otherwise a face of about its width (the layout was made
+// for it), and at last the system's proportional sans-serif face.
+const QStringList kSansFamilies = {
+    QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+    QStringLiteral("Arial"),         QStringLiteral("Liberation Sans"),
+    QStringLiteral("Nimbus Sans"),   QStringLiteral("Helvetica")};
+// "Courier New" or a face of its width, at last any fixed-pitch face: the bars must line up.
+const QStringList kFixedFamilies = {QStringLiteral("Courier New"),
+                                    QStringLiteral("Liberation Mono"),
+                                    QStringLiteral("Nimbus Mono PS"), QStringLiteral("Courier")};
+
+QFont WindowFont() {
+    QFont font(kSansFamilies);
+    font.setPixelSize(11);
+    font.setStyleHint(QFont::SansSerif);
+    return font;
+}
+
+QFont BoldFont() {
+    QFont font = WindowFont();
+    font.setBold(true);
+    return font;
+}
+
+template <class Control>
+Control* Place(Control* control, const char* name, int left, int top, int width, int height) {
+    control->setObjectName(QLatin1String(name));
+    control->setGeometry(left, top, width, height);
+    return control;
+}
+
+// The layout was measured with "MS Sans Serif"; where a stand-in face is wider, a caption grows to
+// the right as an auto-sized caption would, instead of losing its last letters.
+void FitToText(QWidget* control) {
+    const int width = control->sizeHint().width();
+    if (width > control->width()) {
+        control->resize(width, control->height());
+    }
+}
+
+// Read-only controls show results on the button-face colour instead of the edit colour.
+void UseButtonFace(QWidget* control) {
+    QPalette palette = control->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Button));
+    control->setPalette(palette);
+}
+
+QLineEdit* NewEdit(QWidget* parent, const char* name, int left, int top, int width, int height,
+                   const QString& text, const QString& toolTip, bool bold, bool readOnly) {
+    auto* edit = Place(new QLineEdit(text, parent), name, left, top, width, height);
+    edit->setToolTip(toolTip);
+    if (bold) {
+        edit->setFont(BoldFont());
+    }
+    if (readOnly) {
+        edit->setReadOnly(true);
+        UseButtonFace(edit);
+    }
+    return edit;
+}
+
+QPlainTextEdit* NewPane(QWidget* parent, const char* name, int left, int top, int width, int height,
+                        const QString& text, const QString& toolTip, bool bold, bool readOnly) {
+    auto* pane = Place(new QPlainTextEdit(text, parent), name, left, top, width, height);
+    pane->setToolTip(toolTip);
+    // A pattern line is one line however long it is: no wrapping, scroll bars instead.
+    pane->setLineWrapMode(QPlainTextEdit::NoWrap);
+    pane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    pane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Tab moves to the next control; a pattern never holds a tab.
+    pane->setTabChangesFocus(true);
+    if (bold) {
+        pane->setFont(BoldFont());
+    }
+    if (readOnly) {
+        pane->setReadOnly(true);
+        // Results can still be selected and copied from the keyboard.
+        pane->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        // The panes only receive results; an undo history of them would grow without use.
+        pane->setUndoRedoEnabled(false);
+        UseButtonFace(pane);
+    }
+    pane->setFocusPolicy(Qt::StrongFocus);
+    return pane;
+}
+
+QPushButton* NewButton(QWidget* parent, const char* name, int left, int top, int width, int height,
+                       const QString& text, const QString& toolTip) {
+    auto* button = Place(new QPushButton(text, parent), name, left, top, width, height);
+    button->setToolTip(toolTip);
+    return button;
+}
+
+QRadioButton* NewRadioButton(QWidget* parent, const char* name, int left, int top, int width,
+                             int height, const QString& text, const QString& toolTip) {
+    auto* button = Place(new QRadioButton(text, parent), name, left, top, width, height);
+    button->setToolTip(toolTip);
+    FitToText(button);
+    return button;
+}
+
+QLabel* NewLabel(QWidget* parent, const char* name, int left, int top, int width, int height,
+                 const QString& text) {
+    auto* label = Place(new QLabel(text, parent), name, left, top, width, height);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    FitToText(label);
+    return label;
+}
+
+QFileDialog* NewFileDialog(QWidget* parent, const char* name, QFileDialog::AcceptMode mode) {
+    auto* dialog = new QFileDialog(parent);
+    dialog->setObjectName(QLatin1String(name));
+    // Qt's own dialog behaves the same on every desktop and can be driven by the tests.
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setAcceptMode(mode);
+    // The open dialog accepts a name that does not exist; the load command then decides.
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setNameFilter(QStringLiteral("Soubory INI (*.ini)"));
+    if (mode == QFileDialog::AcceptSave) {
+        dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    }
+    return dialog;
+}
+
+}  // namespace
+
+TFormBase::TFormBase(QWidget* parent) : QWidget(parent) {
+    // The pictures are compiled into the static library: register them before the first use.
+    Q_INIT_RESOURCE(zelk);
+
+    setObjectName(QStringLiteral("FormBase"));
+    setWindowTitle(QStringLiteral("Zelk"));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setWindowIcon(QIcon(QStringLiteral(":/zelk/zelk.png")));
+    setFont(WindowFont());
+    QPalette windowPalette = palette();
+    windowPalette.setColor(QPalette::Window, windowPalette.color(QPalette::Button));
+    setPalette(windowPalette);
+    setFixedSize(kClientWidth, kClientHeight);
+
+    // Created in tab order: the focus chain follows creation, and setTabOrder below fixes it.
+    EditNet = NewEdit(this, "EditNet", 8, 24, 681, 21, QString(), QString(), true, false);
+    ButtonBuild = NewButton(this, "ButtonBuild", 696, 24, 89, 21, QStringLiteral("Vytvořit síť"),
+                            QStringLiteral("Vytvoří novou neuronovou síť"));
+    MemoVypocet = NewPane(this, "MemoVypocet", 272, 64, 417, 249, QString(),
+                          QStringLiteral("Výstupní hodnoty sítě"), true, true);
+    ButtonVypocet = NewButton(this, "ButtonVypocet", 696, 216, 89, 21, QStringLiteral("Vypočet"),
+                              QStringLiteral("Přepočte dle vstupních vzorů výstupy"));
+    MemoVstup = NewPane(this, "MemoVstup", 8, 64, 249, 249, QStringLiteral("0"),
+                        QStringLiteral("Vstupní hodnoty sítě"), true, false);
+    MemoUceni = NewPane(this, "MemoUceni", 8, 336, 249, 249, QStringLiteral("0"),
+                        QStringLiteral("Vstupní vzorky pro učení sítě"), true, false);
+    ButtonNaucit = NewButton(this, "ButtonNaucit", 695, 360, 90, 21, QStringLiteral("Naučit"),
+                             QStringLiteral("Naučí nastavený počet cyklů"));
+    MemoVysledek = NewPane(this, "MemoVysledek", 272, 336, 417, 249, QStringLiteral("0"),
+                           QStringLiteral("Výstupní vzorky pro učení sítě"), true, false);
+    EditPocet = NewEdit(this, "EditPocet", 696, 408, 89, 21, QStringLiteral("1000"),
+                        QStringLiteral("Počet cyklů sady vzorků"), true, false);
+    CheckBoxStart =
+        Place(new QCheckBox(QStringLiteral("Start"), this), "CheckBoxStart", 696, 336, 49, 17);
+    CheckBoxStart->setToolTip(QStringLiteral("Začít nové učení - rozhodit váhy"));
+    CheckBoxStart->setChecked(true);
+    FitToText(CheckBoxStart);
+    EditErr = NewEdit(this, "EditErr", 696, 288, 89, 21, QStringLiteral("0"),
+                      QStringLiteral("Absolutní chyba výstupů sítě"), false, true);
+    Memo = NewPane(this, "Memo", 8, 592, 777, 233, QString(),
+                   QStringLiteral("Informace o stavu vah sítě"), false, true);
+    ButtonRozepsat =
+        NewButton(this, "ButtonRozepsat", 695, 64, 90, 21, QStringLiteral("Rozepsat vstupy"),
+                  QStringLiteral("Rozepíše kombinace vstupů a výstupů dle vstupní a výstupní "
+                                 "vrstvy sítě"));
+    ProgressBar = Place(new QProgressBar(this), "ProgressBar", 696, 428, 89, 6);
+    ProgressBar->setRange(0, 100);
+    ProgressBar->setValue(0);
+    ProgressBar->setTextVisible(false);
+    ProgressBar->setFocusPolicy(Qt::NoFocus);
+    EditUceni = NewEdit(this, "EditUceni", 694, 472, 89, 21, QStringLiteral("0"),
+                        QStringLiteral("Počet naučených vzorků"), false, true);
+    BitBtnSave =
+        NewButton(this, "BitBtnSave", 744, 144, 41, 25, QString(), QStringLiteral("Uložit"));
+    BitBtnSave->setIcon(QIcon(QStringLiteral(":/zelk/save.png")));
+    BitBtnSave->setIconSize(QSize(14, 14));
+    BitBtnLoad =
+        NewButton(this, "BitBtnLoad", 696, 144, 41, 25, QString(), QStringLiteral("Načíst"));
+    BitBtnLoad->setIcon(QIcon(QStringLiteral(":/zelk/load.png")));
+    BitBtnLoad->setIconSize(QSize(16, 16));
+    RadioButtonStavy =
+        NewRadioButton(this, "RadioButtonStavy", 574, 48, 57, 17, QStringLiteral("Stavy"),
+                       QStringLiteral("Převede výstupní hodnoty do stavů 0 < ? > 1 (po 0.2)"));
+    RadioButtonHodnoty =
+        NewRadioButton(this, "RadioButtonHodnoty", 502, 48, 65, 17, QStringLiteral("Hodnoty"),
+                       QStringLiteral("Zobrazí reálné výstupní hodnoty sítě"));
+    RadioButtonGraficky =
+        NewRadioButton(this, "RadioButtonGraficky", 630, 48, 57, 17, QStringLiteral("Graficky"),
+                       QStringLiteral("Zobrazí výstupní hodnoty graficky (po 0.2)"));
+    // The window is their common parent, which makes the three one exclusive group.
+    RadioButtonStavy->setChecked(true);
+
+    Label1 = NewLabel(this, "Label1", 8, 8, 169, 13,
+                      QStringLiteral("Tvar neuronové sítě (např.: 2-3-3-1)"));
+    Label3 = NewLabel(this, "Label3", 8, 48, 79, 13, QStringLiteral("Vstup (např: 0-1)"));
+    Label2 = NewLabel(this, "Label2", 272, 48, 39, 13, QStringLiteral("Vypočet"));
+    Label4 = NewLabel(this, "Label4", 8, 320, 86, 13, QStringLiteral("Naučit (např.: 0-0)"));
+    Label6 = NewLabel(this, "Label6", 272, 320, 89, 13, QStringLiteral("Výsledek (např.: 1)"));
+    Label7 = NewLabel(this, "Label7", 696, 272, 30, 13, QStringLiteral("Chyba"));
+    Label5 = NewLabel(this, "Label5", 696, 392, 64, 13, QStringLiteral("Provést cyklů"));
+    Label8 = NewLabel(this, "Label8", 696, 456, 63, 13, QStringLiteral("Vzorků učení"));
+    LabelSynapse = NewLabel(this, "LabelSynapse", 640, 8, 50, 13, QStringLiteral("Synapse 0"));
+    LabelSynapse->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    PlaceSynapseLabel();
+    ImageIkona = NewLabel(this, "ImageIkona", 752, 96, 33, 33, QString());
+    ImageIkona->setPixmap(QPixmap(QStringLiteral(":/zelk/zelk.png")));
+    ImageIkona->setToolTip(QStringLiteral("Zelk"));
+
+    OpenDialog = NewFileDialog(this, "OpenDialog", QFileDialog::AcceptOpen);
+    SaveDialog = NewFileDialog(this, "SaveDialog", QFileDialog::AcceptSave);
+
+    const QList<QWidget*> tabOrder = {EditNet,
+                                      ButtonBuild,
+                                      MemoVypocet,
+                                      ButtonVypocet,
+                                      MemoVstup,
+                                      MemoUceni,
+                                      ButtonNaucit,
+                                      MemoVysledek,
+                                      EditPocet,
+                                      CheckBoxStart,
+                                      EditErr,
+                                      Memo,
+                                      ButtonRozepsat,
+                                      EditUceni,
+                                      BitBtnSave,
+                                      BitBtnLoad,
+                                      RadioButtonStavy,
+                                      RadioButtonHodnoty,
+                                      RadioButtonGraficky};
+    for (qsizetype i = 1; i < tabOrder.size(); ++i) {
+        QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    }
+
+    connect(ButtonBuild, &QPushButton::clicked, this,
+            [this] { RunCommand(&TFormBase::ButtonBuildClick, ButtonBuild); });
+    connect(ButtonVypocet, &QPushButton::clicked, this,
+            [this] { RunCommand(&TFormBase::ButtonVypocetClick, ButtonVypocet); });
+    connect(ButtonRozepsat, &QPushButton::clicked, this,
+            [this] { RunCommand(&TFormBase::ButtonRozepsatClick, ButtonRozepsat); });
+    connect(ButtonNaucit, &QPushButton::clicked, this,
+            [this] { RunCommand(&TFormBase::ButtonNaucitClick, ButtonNaucit); });
+    connect(BitBtnSave, &QPushButton::clicked, this,
+            [this] { RunCommand(&TFormBase::BitBtnSaveClick, BitBtnSave); });
+    connect(BitBtnLoad, &QPushButton::clicked, this,
+            [this] { RunCommand(&TFormBase::BitBtnLoadClick, BitBtnLoad); });
+    const auto connectMode = [this](QRadioButton* button, void (TFormBase::*handler)(QObject*)) {
+        // Only the selected button of the group is a tab stop; the arrow keys reach the others.
+        button->setFocusPolicy(button->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+        connect(button, &QRadioButton::toggled, this, [this, button, handler](bool checked) {
+            button->setFocusPolicy(checked ? Qt::StrongFocus : Qt::ClickFocus);
+            // A click on the button that is already selected changes nothing and runs nothing.
+            if (checked) {
+                RunCommand(handler, button);
+            }
+        });
+    };
+    connectMode(RadioButtonStavy, &TFormBase::RadioButtonStavyClick);
+    connectMode(RadioButtonHodnoty, &TFormBase::RadioButtonHodnotyClick);
+    connectMode(RadioButtonGraficky, &TFormBase::RadioButtonGrafickyClick);
+
+    zelk::SetOverflowReporter([this](const std::string& message) { ReportOverflow(message); });
+
+    // Centred on the screen, once: the user may move it afterwards.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
+                                 screen->availableGeometry())
+                 .topLeft());
+    }
+
+    RunCommand(&TFormBase::FormCreate, this);
+}
+
+TFormBase::~TFormBase() { zelk::SetOverflowReporter({}); }
+
+void TFormBase::RunCommand(void (TFormBase::*handler)(QObject*), QObject* sender) {
+    overflowShown_ = false;
+    try {
+        try {
+            (this->*handler)(sender);
+        } catch (const std::exception& error) {
+            ShowError(error.what());
+        } catch (...) {
+            ShowError(std::string());
+        }
+    } catch (...) {
+        // Not even the error box could be shown (memory is exhausted): the window goes on, since
+        // an exception must not reach Qt's event loop.
+    }
+}
+
+void TFormBase::ShowError(const std::string& message) { Base::ShowErrorBox(this, message); }
+
+void TFormBase::ReportOverflow(const std::string& message) {
+    // One box per command is enough: a network in overflow reports every neuron on every line.
+    if (overflowShown_) {
+        return;
+    }
+    overflowShown_ = true;
+    QMessageBox box(QMessageBox::Critical,
+                    QFileInfo(QCoreApplication::applicationFilePath()).fileName(),
+                    QString::fromStdString(message), QMessageBox::Ok, this);
+    box.exec();
+}
+
+void TFormBase::AppendWeightReport() {
+    std::vector<std::string> lines;
+    zelk::WriteWeightReport(Base::Network, lines);
+    std::string text;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0) {
+            text += '\n';
+        }
+        text += lines[i];
+    }
+    Memo->appendPlainText(QString::fromStdString(text));
+}
+
+void TFormBase::ShowSynapseCount() {
+    LabelSynapse->setText(QStringLiteral("Synapse ") + QString::number(Base::Network.SynapseCount));
+    PlaceSynapseLabel();
+}
+
+void TFormBase::PlaceSynapseLabel() {
+    const int width = LabelSynapse->sizeHint().width();
+    LabelSynapse->setGeometry(kSynapseRightEdge - width, LabelSynapse->y(), width,
+                              LabelSynapse->height());
+}
+
+void TFormBase::SetOutputFontFamily(bool fixedPitch) {
+    QFont font = MemoVypocet->font();
+    if (fixedPitch) {
+        // The style hint lets a fixed-pitch face stand in where "Courier New" is missing.
+        font.setFamilies(kFixedFamilies);
+        font.setStyleHint(QFont::TypeWriter);
+        font.setFixedPitch(true);
+    } else {
+        font.setFamilies(kSansFamilies);
+        font.setStyleHint(QFont::SansSerif);
+        font.setFixedPitch(false);
+    }
+    MemoVypocet->setFont(font);
+}
