@@ -1,0 +1,493 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <bit>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "WindowTestSupport.h"
+#include "engine/Engine.h"
+#include "window/Base.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+constexpr const char* kStartUpName =
+    "Zelk - test environment;0-0,0-1,1-0,1-1;0-0,0-1,1-0,1-1;0,0,0,0";
+
+std::vector<uint64_t> Bits(const std::vector<double>& values) {
+    std::vector<uint64_t> bits;
+    for (double x : values) bits.push_back(std::bit_cast<uint64_t>(x));
+    return bits;
+}
+
+// Weights, delta weights, biases and outputs of every neuron, compared bit for bit. Input neurons'
+// bias weights are left out where a load is compared: the build draws them and the file omits them.
+void ExpectSameWeights(const zelk::Network& actual, const zelk::Network& expected,
+                       bool inputBiases = true) {
+    ASSERT_EQ(actual.LayerCount, expected.LayerCount);
+    ASSERT_EQ(actual.Layers.size(), expected.Layers.size());
+    EXPECT_EQ(actual.SynapseCount, expected.SynapseCount);
+    for (std::size_t l = 0; l < actual.Layers.size(); ++l) {
+        ASSERT_EQ(actual.Layers[l].Neurons.size(), expected.Layers[l].Neurons.size());
+        for (std::size_t n = 0; n < actual.Layers[l].Neurons.size(); ++n) {
+            SCOPED_TRACE("layer " + std::to_string(l) + ", neuron " + std::to_string(n));
+            const zelk::Neuron& a = actual.Layers[l].Neurons[n];
+            const zelk::Neuron& e = expected.Layers[l].Neurons[n];
+            EXPECT_EQ(Bits(a.Weight), Bits(e.Weight));
+            EXPECT_EQ(Bits(a.DeltaWeight), Bits(e.DeltaWeight));
+            if (l > 0 || inputBiases) {
+                EXPECT_EQ(Bits({a.BiasWeight, a.DeltaBiasWeight}),
+                          Bits({e.BiasWeight, e.DeltaBiasWeight}));
+            }
+        }
+    }
+}
+
+// The whole network; Potential and Output only with `outputs`, since a compute command after
+// training evaluates other lines than the training did.
+void ExpectSameNetwork(const zelk::Network& actual, const zelk::Network& expected,
+                       bool outputs = true) {
+    ExpectSameWeights(actual, expected);
+    EXPECT_EQ(std::bit_cast<uint64_t>(actual.TrainedSamples),
+              std::bit_cast<uint64_t>(expected.TrainedSamples));
+    for (std::size_t l = 0; l < actual.Layers.size() && l < expected.Layers.size(); ++l) {
+        for (std::size_t n = 0;
+             n < actual.Layers[l].Neurons.size() && n < expected.Layers[l].Neurons.size(); ++n) {
+            const zelk::Neuron& a = actual.Layers[l].Neurons[n];
+            const zelk::Neuron& e = expected.Layers[l].Neurons[n];
+            EXPECT_EQ(std::bit_cast<uint64_t>(a.ErrorTerm), std::bit_cast<uint64_t>(e.ErrorTerm));
+            if (outputs) {
+                EXPECT_EQ(Bits({a.Output, a.Potential}), Bits({e.Output, e.Potential}));
+            }
+        }
+    }
+}
+
+std::string ReadFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return file.readAll().toStdString();
+}
+
+// The raw value of a key as it stands in the file, or "<missing>".
+std::string RawValue(const QString& path, const std::string& key) {
+    const std::string text = ReadFile(path);
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.compare(0, key.size() + 1, key + "=") == 0) return line.substr(key.size() + 1);
+        start = end + 1;
+    }
+    return "<missing>";
+}
+
+void WriteFile(const QString& path, const std::string& text) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(text.data(), static_cast<qint64>(text.size()));
+}
+
+Lines Report(const zelk::Network& network) {
+    Lines lines;
+    zelk::WriteWeightReport(network, lines);
+    return lines;
+}
+
+class LoadSave : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        form_ = std::make_unique<TFormBase>();
+        form_->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
+    }
+
+    TFormBase& Form() { return *form_; }
+
+    QString Path(const QString& name) const { return dir_.filePath(name); }
+
+    void Click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+    // Saves through the real dialog, answering it with `name`.
+    void Save(const QString& path) {
+        zelktest::DialogScript script;
+        const zelktest::FileDialogSeen& dialog = script.AcceptFileDialog(path);
+        Click(Form().BitBtnSave);
+        EXPECT_EQ(dialog.ObjectName, "SaveDialog");
+    }
+
+    void Load(const QString& path) {
+        zelktest::DialogScript script;
+        const zelktest::FileDialogSeen& dialog = script.AcceptFileDialog(path);
+        Click(Form().BitBtnLoad);
+        EXPECT_EQ(dialog.ObjectName, "OpenDialog");
+    }
+
+    // Runs the command of `button` with its file dialog answered by `path` and an error box
+    // expected after it; what the box showed.
+    zelktest::MessageBoxSeen RunAnsweringError(QPushButton* button, const QString& path) {
+        zelktest::DialogScript script;
+        script.AcceptFileDialog(path);
+        const zelktest::MessageBoxSeen& box = script.AnswerMessageBox(QMessageBox::Ok);
+        Click(button);
+        return box;
+    }
+
+    // The file names that the next dialog of either kind proposes; the dialog is cancelled.
+    QStringList ProposedBy(QPushButton* button) {
+        zelktest::DialogScript script;
+        const zelktest::FileDialogSeen& dialog = script.CancelFileDialog();
+        Click(button);
+        return dialog.SelectedFiles;
+    }
+
+    void Train(const char* cycles) {
+        zelktest::DialogScript noDialog;
+        Form().EditPocet->setText(cycles);
+        Click(Form().ButtonNaucit);
+    }
+
+    void Build(const char* shape) {
+        zelktest::DialogScript noDialog;
+        Form().EditNet->setText(shape);
+        Click(Form().ButtonBuild);
+    }
+
+    Lines PaneLines(const QPlainTextEdit* pane) { return Base::PaneLines(pane); }
+
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<TFormBase> form_;
+};
+
+// Everything of the window that a refused load or a failed save must leave alone.
+struct Snapshot {
+    explicit Snapshot(TFormBase& form)
+        : network(Base::Network),
+          shape(form.EditNet->text()),
+          inputs(form.MemoVstup->toPlainText()),
+          samples(form.MemoUceni->toPlainText()),
+          desired(form.MemoVysledek->toPlainText()),
+          outputs(form.MemoVypocet->toPlainText()),
+          report(form.Memo->toPlainText()),
+          error(form.EditErr->text()),
+          trained(form.EditUceni->text()),
+          synapses(form.LabelSynapse->text()),
+          start(form.CheckBoxStart->isChecked()),
+          loadedName(Base::LoadedNameText),
+          loadedType(Base::LoadedTypeText) {}
+
+    void ExpectUnchanged(TFormBase& form) const {
+        ExpectSameNetwork(Base::Network, network);
+        EXPECT_EQ(form.EditNet->text(), shape);
+        EXPECT_EQ(form.MemoVstup->toPlainText(), inputs);
+        EXPECT_EQ(form.MemoUceni->toPlainText(), samples);
+        EXPECT_EQ(form.MemoVysledek->toPlainText(), desired);
+        EXPECT_EQ(form.MemoVypocet->toPlainText(), outputs);
+        EXPECT_EQ(form.Memo->toPlainText(), report);
+        EXPECT_EQ(form.EditErr->text(), error);
+        EXPECT_EQ(form.EditUceni->text(), trained);
+        EXPECT_EQ(form.LabelSynapse->text(), synapses);
+        EXPECT_EQ(form.CheckBoxStart->isChecked(), start);
+        EXPECT_EQ(Base::LoadedNameText, loadedName);
+        EXPECT_EQ(Base::LoadedTypeText, loadedType);
+    }
+
+    zelk::Network network;
+    QString shape, inputs, samples, desired, outputs, report, error, trained, synapses;
+    bool start;
+    std::string loadedName, loadedType;
+};
+
+// The error box text for a message: "." appended when the last character sorts after it.
+QString ErrorBoxText(const std::string& message) {
+    std::string text = message;
+    if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') text += '.';
+    return QString::fromStdString(text);
+}
+
+}  // namespace
+
+TEST_F(LoadSave, SaveRightAfterStartUpWritesThePatternListsAndChangesNothing) {
+    const Snapshot before(Form());
+    const QString file = Path("start.ini");
+
+    Save(file);
+
+    EXPECT_EQ(RawValue(file, "Name"), kStartUpName);
+    EXPECT_EQ(RawValue(file, "Type"), "");
+    EXPECT_EQ(RawValue(file, "Network"), "2-3-1");
+    before.ExpectUnchanged(Form());
+    // Both dialogs now propose the file just saved.
+    EXPECT_EQ(ProposedBy(Form().BitBtnLoad), QStringList{file});
+    EXPECT_EQ(ProposedBy(Form().BitBtnSave), QStringList{file});
+    // A cancelled dialog changes nothing either.
+    before.ExpectUnchanged(Form());
+
+    // Saving over the file asks nothing and writes it anew.
+    Base::SetPaneLines(Form().MemoVysledek, {"1"});
+    Save(file);
+    EXPECT_EQ(RawValue(file, "Name"), "Zelk - test environment;0-0,0-1,1-0,1-1;0-0,0-1,1-0,1-1;1");
+}
+
+TEST_F(LoadSave, SaveGivesTheFileTheIniExtension) {
+    ASSERT_TRUE(QDir(Path("")).mkdir("dir.d"));
+    const struct {
+        const char* chosen;
+        const char* written;
+    } cases[] = {{"net.txt", "net.ini"},
+                 {"plain", "plain.ini"},
+                 {"kept.ini", "kept.ini"},
+                 {"two.dots.txt", "two.dots.ini"},
+                 {"dir.d/inner", "dir.d/inner.ini"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.chosen);
+        Save(Path(c.chosen));
+        EXPECT_TRUE(QFile::exists(Path(c.written)));
+        if (QString(c.chosen) != QString(c.written)) {
+            EXPECT_FALSE(QFile::exists(Path(c.chosen)));
+        }
+        EXPECT_EQ(RawValue(Path(c.written), "Name"), kStartUpName);
+        EXPECT_EQ(ProposedBy(Form().BitBtnLoad), QStringList{Path(c.written)});
+        EXPECT_EQ(ProposedBy(Form().BitBtnSave), QStringList{Path(c.written)});
+    }
+}
+
+TEST_F(LoadSave, LinesWithBlanksSeparatorsAndQuotesComeBackLineForLine) {
+    const Lines inputs = {"0 1", "a;b", "say \"hi\"", "x,y", "1-0", " lead", "trail\t"};
+    const Lines samples = {"\"", ";", ",", "\"\"", "0-0", "\"0.5\"-1"};
+    const Lines desired = {"1 ; 0", "ok", "", "end"};
+    Base::SetPaneLines(Form().MemoVstup, {"0 1", "1-1"});
+    Base::SetPaneLines(Form().MemoUceni, {"a;b"});
+    Base::SetPaneLines(Form().MemoVysledek, {"q\"q"});
+    Save(Path("quoted.ini"));
+    // A line with a blank is quoted inside the comma text, which then needs quoting as a field.
+    EXPECT_EQ(RawValue(Path("quoted.ini"), "Name"),
+              "Zelk - test environment;\"\"\"0 1\"\",1-1\";\"a;b\";\"\"\"q\"\"\"\"q\"\"\"");
+
+    Base::SetPaneLines(Form().MemoVstup, inputs);
+    Base::SetPaneLines(Form().MemoUceni, samples);
+    Base::SetPaneLines(Form().MemoVysledek, desired);
+    Save(Path("lists.ini"));
+    Build("3-2");
+    Click(Form().ButtonRozepsat);
+
+    Load(Path("lists.ini"));
+
+    EXPECT_EQ(PaneLines(Form().MemoVstup), inputs);
+    EXPECT_EQ(PaneLines(Form().MemoUceni), samples);
+    EXPECT_EQ(PaneLines(Form().MemoVysledek), desired);
+}
+
+TEST_F(LoadSave, EmptyPanesAndSingleEmptyLinesComeBackAsTheyWere) {
+    const struct {
+        Lines inputs, samples, desired;
+        const char* name;
+    } cases[] = {
+        {{}, {""}, {"1"}, "Zelk - test environment;;\"\"\"\"\"\";1"},
+        {{"0-0", "0-1"}, {}, {"0", "1"}, "Zelk - test environment;0-0,0-1;;0,1"},
+        {{"1-1"}, {"1-1"}, {}, "Zelk - test environment;1-1;1-1"},
+        {{}, {}, {}, "Zelk - test environment"},
+        {{""}, {""}, {""}, "Zelk - test environment;\"\"\"\"\"\";\"\"\"\"\"\";\"\"\"\"\"\""},
+    };
+    int index = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString file = Path(QString("case%1.ini").arg(index++));
+        Base::SetPaneLines(Form().MemoVstup, c.inputs);
+        Base::SetPaneLines(Form().MemoUceni, c.samples);
+        Base::SetPaneLines(Form().MemoVysledek, c.desired);
+        Save(file);
+        EXPECT_EQ(RawValue(file, "Name"), c.name);
+
+        Base::SetPaneLines(Form().MemoVstup, {"x", "y"});
+        Base::SetPaneLines(Form().MemoUceni, {"x", "y"});
+        Base::SetPaneLines(Form().MemoVysledek, {"x", "y"});
+        Load(file);
+        EXPECT_EQ(PaneLines(Form().MemoVstup), c.inputs);
+        EXPECT_EQ(PaneLines(Form().MemoUceni), c.samples);
+        EXPECT_EQ(PaneLines(Form().MemoVysledek), c.desired);
+        EXPECT_EQ(Base::LoadedNameText, c.name);
+    }
+}
+
+TEST_F(LoadSave, LongPaneContentsComeBackWhole) {
+    Build("8-2");
+    Lines inputs;
+    for (int i = 0; i < 600; ++i) inputs.push_back("1-0-1-0-1-0-1-" + std::to_string(i));
+    const Lines desired(600, "0.25-0.75");
+    Base::SetPaneLines(Form().MemoVstup, inputs);
+    Base::SetPaneLines(Form().MemoUceni, inputs);
+    Base::SetPaneLines(Form().MemoVysledek, desired);
+    Save(Path("long.ini"));
+    ASSERT_GT(RawValue(Path("long.ini"), "Name").size(), 20000u);
+    Build("2-1");
+
+    Load(Path("long.ini"));
+
+    EXPECT_EQ(PaneLines(Form().MemoVstup), inputs);
+    EXPECT_EQ(PaneLines(Form().MemoUceni), inputs);
+    EXPECT_EQ(PaneLines(Form().MemoVysledek), desired);
+}
+
+TEST_F(LoadSave, LoadRestoresShapePanesSynapseCountAndOutputs) {
+    Click(Form().RadioButtonHodnoty);
+    Base::SetPaneLines(Form().MemoVysledek, {"0", "1", "1", "0"});
+    Train("200");
+    Base::SetPaneLines(Form().MemoVstup, {"0-0", "1-1", "0.5-0.25", ""});
+    const Lines inputs = PaneLines(Form().MemoVstup);
+    const Lines samples = PaneLines(Form().MemoUceni);
+    const Lines desired = PaneLines(Form().MemoVysledek);
+    const QString file = Path("round.ini");
+    Save(file);
+
+    Build("3-2");
+    ASSERT_EQ(Form().LabelSynapse->text(), "Synapse 6");
+    Click(Form().ButtonRozepsat);
+    ASSERT_TRUE(Form().CheckBoxStart->isChecked());
+    const std::size_t reportLines = Base::PaneLines(Form().Memo).size();
+
+    Load(file);
+
+    EXPECT_EQ(Form().EditNet->text(), "2-3-1");
+    EXPECT_EQ(Form().LabelSynapse->text(), "Synapse 9");
+    EXPECT_EQ(PaneLines(Form().MemoVstup), inputs);
+    EXPECT_EQ(PaneLines(Form().MemoUceni), samples);
+    EXPECT_EQ(PaneLines(Form().MemoVysledek), desired);
+    EXPECT_FALSE(Form().CheckBoxStart->isChecked());
+    EXPECT_EQ(Form().EditUceni->text(), "800");  // kept, though the loaded count is 0
+    EXPECT_EQ(Base::Network.TrainedSamples, 0.0);
+    EXPECT_EQ(Base::LoadedNameText, RawValue(file, "Name"));
+    EXPECT_EQ(Base::LoadedTypeText, "");
+
+    // The network, the outputs and the report are those of the file as the engine loads it.
+    zelk::Network expected;
+    std::string name, type, shape;
+    zelk::LoadNetworkFile(expected, file.toStdString(), name, type, shape);
+    ExpectSameWeights(Base::Network, expected, false);
+    Lines outputs;
+    for (const std::string& line : inputs) outputs.push_back(zelk::EvaluatePattern(expected, line));
+    EXPECT_EQ(PaneLines(Form().MemoVypocet), outputs);
+    const Lines report = Report(Base::Network);
+    const Lines memo = Base::PaneLines(Form().Memo);
+    ASSERT_EQ(memo.size(), reportLines + report.size());
+    EXPECT_EQ(Lines(memo.end() - static_cast<std::ptrdiff_t>(report.size()), memo.end()), report);
+    // Both dialogs propose the loaded file.
+    EXPECT_EQ(ProposedBy(Form().BitBtnSave), QStringList{file});
+}
+
+TEST_F(LoadSave, LoadUsesTheChosenNameUnchanged) {
+    Save(Path("source.ini"));
+    ASSERT_TRUE(QFile::copy(Path("source.ini"), Path("noext")));
+    Build("4-4");
+
+    Load(Path("noext"));
+
+    EXPECT_EQ(Form().EditNet->text(), "2-3-1");
+    EXPECT_EQ(ProposedBy(Form().BitBtnSave), QStringList{Path("noext")});
+}
+
+TEST_F(LoadSave, TrainingContinuesFromTheLoadedWeights) {
+    Base::SetPaneLines(Form().MemoVysledek, {"0", "1", "1", "0"});
+    Train("300");
+    Save(Path("trained.ini"));
+    Build("2-2-1");
+    ASSERT_TRUE(Form().CheckBoxStart->isChecked());
+
+    Load(Path("trained.ini"));
+    ASSERT_FALSE(Form().CheckBoxStart->isChecked());
+    zelk::Network expected = Base::Network;
+    const Lines inputs = PaneLines(Form().MemoUceni);
+    const Lines desired = PaneLines(Form().MemoVysledek);
+    for (int cycle = 0; cycle < 10; ++cycle) {
+        for (std::size_t j = 0; j < inputs.size(); ++j) {
+            zelk::TrainSample(expected, inputs[j], desired[j], true);
+        }
+    }
+    Train("10");
+
+    EXPECT_EQ(Form().EditUceni->text(), "40");
+    ExpectSameNetwork(Base::Network, expected, false);
+}
+
+TEST_F(LoadSave, RefusedLoadShowsTheEngineErrorAndChangesNothing) {
+    Save(Path("good.ini"));
+    Train("5");
+    Load(Path("good.ini"));
+    Train("5");
+    Base::SetPaneLines(Form().MemoVstup, {"1-1", "0-1"});
+    Form().CheckBoxStart->setChecked(true);
+    WriteFile(Path("foreign.ini"), "[OTHER]\r\nName=x;1;1;1\r\nNetwork=2-1\r\n");
+
+    for (const char* name : {"missing.ini", "foreign.ini"}) {
+        SCOPED_TRACE(name);
+        const QString file = Path(name);
+        std::string message;
+        try {
+            zelk::Network scratch;
+            std::string nameText, typeText, shapeText;
+            zelk::LoadNetworkFile(scratch, file.toStdString(), nameText, typeText, shapeText);
+        } catch (const std::runtime_error& error) {
+            message = error.what();
+        }
+        ASSERT_FALSE(message.empty()) << "the engine accepted the file";
+        const Snapshot before(Form());
+        const QStringList saveProposal = ProposedBy(Form().BitBtnSave);
+
+        const zelktest::MessageBoxSeen box = RunAnsweringError(Form().BitBtnLoad, file);
+
+        EXPECT_EQ(box.Text, ErrorBoxText(message));
+        EXPECT_EQ(box.Icon, QMessageBox::Critical);
+        before.ExpectUnchanged(Form());
+        EXPECT_EQ(ProposedBy(Form().BitBtnSave), saveProposal);
+    }
+}
+
+TEST_F(LoadSave, FailedSaveShowsTheErrorAndChangesNothing) {
+    const QString good = Path("good.ini");
+    Save(good);
+    const std::string goodBytes = ReadFile(good);
+    ASSERT_FALSE(goodBytes.empty());
+    ASSERT_TRUE(QDir(Path("")).mkdir("taken.ini"));
+    Train("3");
+    Base::SetPaneLines(Form().MemoUceni, {"1-1"});
+
+    const struct {
+        const char* chosen;
+        const char* written;
+    } cases[] = {{"nodir/net.txt", "nodir/net.ini"}, {"taken.txt", "taken.ini"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.chosen);
+        const Snapshot before(Form());
+
+        const zelktest::MessageBoxSeen box = RunAnsweringError(Form().BitBtnSave, Path(c.chosen));
+
+        EXPECT_EQ(box.Text, "Unable to write to " + Path(c.written) + ".");
+        EXPECT_EQ(box.Caption, "Zelk");
+        before.ExpectUnchanged(Form());
+        EXPECT_FALSE(QFileInfo(Path(c.written)).isFile());
+        // The save dialog already holds the new name; the open dialog keeps the last good one.
+        EXPECT_EQ(ProposedBy(Form().BitBtnSave), QStringList{Path(c.written)});
+        EXPECT_EQ(ProposedBy(Form().BitBtnLoad), QStringList{good});
+        EXPECT_EQ(ReadFile(good), goodBytes);
+    }
+}

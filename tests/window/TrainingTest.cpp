@@ -1,0 +1,377 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <bit>
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "WindowTestSupport.h"
+#include "engine/Engine.h"
+#include "window/Base.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+// What training leaves in a neuron, as bits, so that a comparison is exact and -0 differs from 0.
+// Potential and Output are left out: the compute command after training evaluates other lines.
+std::vector<uint64_t> NeuronBits(const zelk::Neuron& neuron) {
+    std::vector<uint64_t> bits;
+    for (double w : neuron.Weight) bits.push_back(std::bit_cast<uint64_t>(w));
+    for (double dw : neuron.DeltaWeight) bits.push_back(std::bit_cast<uint64_t>(dw));
+    for (double x : {neuron.BiasWeight, neuron.DeltaBiasWeight, neuron.ErrorTerm}) {
+        bits.push_back(std::bit_cast<uint64_t>(x));
+    }
+    return bits;
+}
+
+void ExpectSameNetwork(const zelk::Network& actual, const zelk::Network& expected) {
+    ASSERT_EQ(actual.LayerCount, expected.LayerCount);
+    ASSERT_EQ(actual.Layers.size(), expected.Layers.size());
+    EXPECT_EQ(actual.SynapseCount, expected.SynapseCount);
+    EXPECT_EQ(std::bit_cast<uint64_t>(actual.TrainedSamples),
+              std::bit_cast<uint64_t>(expected.TrainedSamples));
+    for (std::size_t l = 0; l < actual.Layers.size(); ++l) {
+        ASSERT_EQ(actual.Layers[l].Neurons.size(), expected.Layers[l].Neurons.size());
+        for (std::size_t n = 0; n < actual.Layers[l].Neurons.size(); ++n) {
+            EXPECT_EQ(NeuronBits(actual.Layers[l].Neurons[n]),
+                      NeuronBits(expected.Layers[l].Neurons[n]))
+                << "layer " << l << ", neuron " << n;
+        }
+    }
+}
+
+// The training command as the lines describe it, one TrainSample per line and cycle on text.
+void TrainByHand(zelk::Network& network, const Lines& inputs, const Lines& desired, int cycles,
+                 bool start) {
+    for (int i = 0; i < cycles; ++i) {
+        for (std::size_t j = 0; j < inputs.size(); ++j) {
+            zelk::TrainSample(network, inputs[j], j < desired.size() ? desired[j] : "", !start);
+            start = false;
+        }
+    }
+}
+
+Lines Report(const zelk::Network& network) {
+    Lines lines;
+    zelk::WriteWeightReport(network, lines);
+    return lines;
+}
+
+class TrainingPanel : public ::testing::Test {
+protected:
+    void SetUp() override {
+        form_ = std::make_unique<TFormBase>();
+        form_->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
+    }
+
+    TFormBase& Form() { return *form_; }
+
+    void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+    void Build(const char* shape) {
+        Form().EditNet->setText(shape);
+        Click(Form().ButtonBuild);
+    }
+
+    void Train(const char* cycles) {
+        Form().EditPocet->setText(cycles);
+        Click(Form().ButtonNaucit);
+    }
+
+    Lines MemoLines() { return Base::PaneLines(Form().Memo); }
+
+    // The last lines of Memo, as many as `count`.
+    Lines LastMemoLines(std::size_t count) {
+        const Lines all = MemoLines();
+        if (all.size() < count) return all;
+        return Lines(all.end() - static_cast<std::ptrdiff_t>(count), all.end());
+    }
+
+    // The compute command ran on the current network: running it again changes nothing.
+    void ExpectOutputsUpToDate() {
+        const QString outputs = Form().MemoVypocet->toPlainText();
+        const QString error = Form().EditErr->text();
+        Form().ButtonVypocetClick();
+        EXPECT_EQ(Form().MemoVypocet->toPlainText(), outputs);
+        EXPECT_EQ(Form().EditErr->text(), error);
+    }
+
+private:
+    std::unique_ptr<TFormBase> form_;
+};
+
+// Everything a refused command must leave alone.
+struct Snapshot {
+    explicit Snapshot(TFormBase& form)
+        : network(Base::Network),
+          start(form.CheckBoxStart->isChecked()),
+          barMaximum(form.ProgressBar->maximum()),
+          outputs(form.MemoVypocet->toPlainText()),
+          error(form.EditErr->text()),
+          samples(form.EditUceni->text()),
+          report(form.Memo->toPlainText()),
+          synapses(form.LabelSynapse->text()) {}
+
+    void ExpectUnchanged(TFormBase& form) const {
+        ExpectSameNetwork(Base::Network, network);
+        EXPECT_EQ(form.CheckBoxStart->isChecked(), start);
+        EXPECT_EQ(form.ProgressBar->maximum(), barMaximum);
+        EXPECT_EQ(form.MemoVypocet->toPlainText(), outputs);
+        EXPECT_EQ(form.EditErr->text(), error);
+        EXPECT_EQ(form.EditUceni->text(), samples);
+        EXPECT_EQ(form.Memo->toPlainText(), report);
+        EXPECT_EQ(form.LabelSynapse->text(), synapses);
+    }
+
+    zelk::Network network;
+    bool start;
+    int barMaximum;
+    QString outputs;
+    QString error;
+    QString samples;
+    QString report;
+    QString synapses;
+};
+
+}  // namespace
+
+TEST_F(TrainingPanel, FreshStartTrainsEverySampleOfEveryCycle) {
+    zelktest::DialogScript noDialog;
+    Base::SetPaneLines(Form().MemoVysledek, {"0", "1", "1", "0"});
+    const Lines reportBefore = MemoLines();
+    ASSERT_TRUE(Form().CheckBoxStart->isChecked());
+
+    Train("1000");
+
+    EXPECT_EQ(Form().EditUceni->text(), "4000");
+    EXPECT_EQ(Base::Network.TrainedSamples, 4000.0);
+    EXPECT_EQ(Form().ProgressBar->minimum(), 0);
+    EXPECT_EQ(Form().ProgressBar->maximum(), 1000);
+    EXPECT_EQ(Form().ProgressBar->value(), 1000);
+    EXPECT_FALSE(Form().CheckBoxStart->isChecked());
+    // One more report, of the trained weights, after the earlier ones.
+    const Lines report = Report(Base::Network);
+    EXPECT_EQ(MemoLines().size(), reportBefore.size() + report.size());
+    EXPECT_EQ(LastMemoLines(report.size()), report);
+    ExpectOutputsUpToDate();
+}
+
+TEST_F(TrainingPanel, TrainingAgainContinuesFromTheCurrentWeights) {
+    zelktest::DialogScript noDialog;
+    Base::SetPaneLines(Form().MemoVysledek, {"0", "1", "1", "0"});
+    Train("1000");
+    ASSERT_EQ(Form().EditUceni->text(), "4000");
+
+    zelk::Network expected = Base::Network;
+    TrainByHand(expected, Base::PaneLines(Form().MemoUceni), {"0", "1", "1", "0"}, 1000, false);
+    Train("1000");
+
+    EXPECT_EQ(Form().EditUceni->text(), "8000");
+    EXPECT_EQ(Form().ProgressBar->value(), 1000);
+    ExpectSameNetwork(Base::Network, expected);
+    ExpectOutputsUpToDate();
+}
+
+TEST_F(TrainingPanel, TickingStartBeginsANewLearningWithTheFirstSampleOnly) {
+    zelktest::DialogScript noDialog;
+    Train("10");
+    ASSERT_EQ(Form().EditUceni->text(), "40");
+    const zelk::Network trained = Base::Network;
+    zelk::Network continued = Base::Network;
+    TrainByHand(continued, Base::PaneLines(Form().MemoUceni), Base::PaneLines(Form().MemoVysledek),
+                10, false);
+
+    Form().CheckBoxStart->setChecked(true);
+    Train("10");
+
+    // The count starts again with the first sample and then counts all 40.
+    EXPECT_EQ(Form().EditUceni->text(), "40");
+    EXPECT_FALSE(Form().CheckBoxStart->isChecked());
+    // Fresh weights: neither the trained ones nor those that going on would give.
+    EXPECT_NE(Base::Network.Layers[1].Neurons[0].Weight, trained.Layers[1].Neurons[0].Weight);
+    EXPECT_NE(Base::Network.Layers[1].Neurons[0].Weight, continued.Layers[1].Neurons[0].Weight);
+}
+
+TEST_F(TrainingPanel, WeightsAreBitForBitThoseOfTrainingLineByLine) {
+    zelktest::DialogScript noDialog;
+    // Two inputs and three outputs, so that the lines must be read with the right layer's size.
+    Build("2-4-3");
+    Form().CheckBoxStart->setChecked(false);
+    // Empty, short, long, quoted, blank-padded and unreadable lines; fewer desired lines.
+    const Lines inputs = {"0-1", "", "1-1-1", "\"0.5\"-x", " 1 - 0.25", "1e-1-2", "-1-7"};
+    const Lines desired = {"1-0-1", "0.5", "", "1-1-1-1", "\"1e-1\"-0.75-0.3"};
+    Base::SetPaneLines(Form().MemoUceni, inputs);
+    Base::SetPaneLines(Form().MemoVysledek, desired);
+
+    zelk::Network expected = Base::Network;
+    TrainByHand(expected, inputs, desired, 7, false);
+    Train("7");
+
+    EXPECT_EQ(Form().EditUceni->text(), "49");
+    ExpectSameNetwork(Base::Network, expected);
+}
+
+TEST_F(TrainingPanel, MissingDesiredLinesTrainTowardsZero) {
+    zelktest::DialogScript noDialog;
+    Form().CheckBoxStart->setChecked(false);
+    Base::SetPaneLines(Form().MemoVysledek, {"1", "1"});
+
+    zelk::Network expected = Base::Network;
+    TrainByHand(expected, {"0-0", "0-1", "1-0", "1-1"}, {"1", "1", "0", "0"}, 50, false);
+    Train("50");
+
+    EXPECT_EQ(Form().EditUceni->text(), "200");
+    ExpectSameNetwork(Base::Network, expected);
+}
+
+TEST_F(TrainingPanel, ZeroCyclesTrainNothingButRefreshEverything) {
+    zelktest::DialogScript noDialog;
+    Train("1");
+    ASSERT_EQ(Form().EditUceni->text(), "4");
+    Form().CheckBoxStart->setChecked(true);
+    Form().EditUceni->setText("stale");
+    // New desired values: the error must be computed anew although nothing is trained.
+    Base::SetPaneLines(Form().MemoVysledek, {"1", "1", "1", "1"});
+    const QString errorBefore = Form().EditErr->text();
+    const zelk::Network before = Base::Network;
+    const std::size_t reportLines = MemoLines().size();
+
+    Train("0");
+
+    ExpectSameNetwork(Base::Network, before);
+    EXPECT_TRUE(Form().CheckBoxStart->isChecked());
+    EXPECT_EQ(Form().ProgressBar->maximum(), 0);
+    EXPECT_EQ(Form().ProgressBar->value(), 0);
+    EXPECT_EQ(Form().EditUceni->text(), "4");
+    EXPECT_NE(Form().EditErr->text(), errorBefore);
+    EXPECT_EQ(MemoLines().size(), reportLines + Report(Base::Network).size());
+    ExpectOutputsUpToDate();
+}
+
+TEST_F(TrainingPanel, CycleCountIsReadAsLeadingDecimalDigits) {
+    zelktest::DialogScript noDialog;
+    Form().CheckBoxStart->setChecked(false);
+    const struct {
+        const char* text;
+        int cycles;
+    } cases[] = {{"abc", 0},   {"", 0},    {"-0", 0},
+                 {"  +3x", 3}, {"007", 7}, {"\t 2", 2},
+                 {"5-5", 5},   {"1e3", 1}, {"00000000000000000000002", 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        const double before = Base::Network.TrainedSamples;
+        Train(c.text);
+        EXPECT_EQ(Form().ProgressBar->maximum(), c.cycles);
+        EXPECT_EQ(Form().ProgressBar->value(), c.cycles);
+        EXPECT_EQ(Base::Network.TrainedSamples, before + 4.0 * c.cycles);
+    }
+}
+
+TEST_F(TrainingPanel, NegativeOrTooLargeCycleCountIsRefusedAndChangesNothing) {
+    const struct {
+        const char* text;
+        const char* message;
+    } cases[] = {{"-5", "Počet cyklů nesmí být záporný."},
+                 {" -1", "Počet cyklů nesmí být záporný."},
+                 {"-99999999999", "Počet cyklů nesmí být záporný."},
+                 {"2147483648", "Počet cyklů je příliš velký."},
+                 {"+99999999999999999999999", "Počet cyklů je příliš velký."}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        {
+            zelktest::DialogScript noDialog;
+            Train("2");
+        }
+        ASSERT_EQ(Form().ProgressBar->value(), 2);
+        Form().CheckBoxStart->setChecked(true);
+        const Snapshot before(Form());
+
+        zelktest::DialogScript script;
+        const zelktest::MessageBoxSeen& box = script.AnswerMessageBox(QMessageBox::Ok);
+        Train(c.text);
+
+        EXPECT_TRUE(box.Shown);
+        EXPECT_EQ(box.Text.toStdString(), c.message);
+        EXPECT_EQ(box.Caption, "Zelk");
+        EXPECT_EQ(box.Icon, QMessageBox::Critical);
+        EXPECT_EQ(Form().ProgressBar->value(), 0);
+        before.ExpectUnchanged(Form());
+    }
+}
+
+TEST_F(TrainingPanel, EmptySampleListLeavesStartTicked) {
+    zelktest::DialogScript noDialog;
+    Base::SetPaneLines(Form().MemoUceni, {});
+    ASSERT_TRUE(Form().CheckBoxStart->isChecked());
+    const zelk::Network before = Base::Network;
+
+    Train("5");
+
+    EXPECT_TRUE(Form().CheckBoxStart->isChecked());
+    ExpectSameNetwork(Base::Network, before);
+    EXPECT_EQ(Form().EditUceni->text(), "0");
+    EXPECT_EQ(Form().ProgressBar->value(), 5);
+}
+
+TEST_F(TrainingPanel, NetworksWithoutHiddenLayersTrainAsTrainSampleDoes) {
+    zelktest::DialogScript noDialog;
+    Train("1");
+    ASSERT_EQ(Form().EditUceni->text(), "4");
+
+    // No layers: nothing at all happens to the network, yet "Start" is unticked.
+    Build("");
+    ASSERT_EQ(Base::Network.LayerCount, 0);
+    ASSERT_TRUE(Form().CheckBoxStart->isChecked());
+    Train("10");
+    EXPECT_EQ(Base::Network.LayerCount, 0);
+    EXPECT_EQ(Form().EditUceni->text(), "0");
+    EXPECT_FALSE(Form().CheckBoxStart->isChecked());
+    EXPECT_EQ(Form().ProgressBar->value(), 10);
+
+    // One layer: every step starts or goes on, and the count stays 0.
+    Build("2");
+    ASSERT_TRUE(Form().CheckBoxStart->isChecked());
+    zelk::Network expected = Base::Network;
+    TrainByHand(expected, Base::PaneLines(Form().MemoUceni), Base::PaneLines(Form().MemoVysledek),
+                3, true);
+    Train("3");
+    ExpectSameNetwork(Base::Network, expected);
+    EXPECT_EQ(Form().EditUceni->text(), "0");
+}
+
+TEST_F(TrainingPanel, ProgressBarIsPaintedWhileTraining) {
+    zelktest::DialogScript noDialog;
+    // The values the bar shows in its paint events: values between the start and the end mean
+    // that it was repainted during the command, which processes no events of its own. Qt repaints
+    // only when the bar grows by a chunk width, about ten times across this bar.
+    struct PaintWatcher : QObject {
+        std::set<int> values;
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            if (event->type() == QEvent::Paint) {
+                values.insert(static_cast<QProgressBar*>(watched)->value());
+            }
+            return false;
+        }
+    } watcher;
+    Form().ProgressBar->installEventFilter(&watcher);
+    Train("500");
+    Form().ProgressBar->removeEventFilter(&watcher);
+
+    std::size_t between = 0;
+    for (int value : watcher.values) {
+        if (value > 0 && value < 500) ++between;
+    }
+    EXPECT_GE(between, 5u);
+}
