@@ -3,10 +3,16 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <limits>
 #include <utility>
 
 #include "engine/Fields.h"
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 
 namespace zelk {
 
@@ -20,6 +26,15 @@ constexpr char kQuote = '"';
 // Beyond these exponents e^t counts as overflowed (the output is 0) or as 0 (the output is 1).
 constexpr double kExpOverflow = 709.7822265625;
 constexpr double kExpUnderflow = -708.39599609375;
+
+// The quick reading of ReadNumber: up to 19 digits fit in 64 bits, integers up to 2^53 and powers
+// of ten up to 10^22 are exact doubles.
+constexpr std::size_t kFastDigits = 19;
+constexpr uint64_t kExactInteger = uint64_t{1} << 53;
+constexpr int64_t kExactPowers = 22;
+constexpr double kPowersOfTen[kExactPowers + 1] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 std::function<void(const std::string&)> overflowReporter;
 
@@ -49,10 +64,51 @@ int64_t DecimalExponent(std::string_view mantissa, std::string_view exponent) {
     }
     const auto position = static_cast<int64_t>(first);
     const auto pointPosition = static_cast<int64_t>(point);
-    return power + (position < pointPosition ? pointPosition - position - 1
-                                             : pointPosition - position);
+    return power +
+           (position < pointPosition ? pointPosition - position - 1 : pointPosition - position);
 }
 
+// The digits of a plain decimal, digits with at most one "." among or after them: the integer
+// they form (exact while there are at most 19), how many there are and how many follow the point.
+struct Decimal {
+    uint64_t mantissa = 0;
+    std::size_t digits = 0;
+    std::size_t fractionDigits = 0;
+};
+
+// Scans a plain decimal from p and gives the position after it.
+const char* ScanDecimal(const char* p, const char* end, Decimal& decimal) {
+    const char* const start = p;
+    for (; p < end && IsDigit(*p); ++p) {
+        decimal.mantissa = decimal.mantissa * 10 + static_cast<uint64_t>(*p - '0');
+    }
+    decimal.digits = static_cast<std::size_t>(p - start);
+    if (p < end && *p == '.') {
+        const char* const fraction = ++p;
+        for (; p < end && IsDigit(*p); ++p) {
+            decimal.mantissa = decimal.mantissa * 10 + static_cast<uint64_t>(*p - '0');
+        }
+        decimal.fractionDigits = static_cast<std::size_t>(p - fraction);
+        decimal.digits += decimal.fractionDigits;
+    }
+    return p;
+}
+
+// The value of mantissa x 10^(exponent - fractionDigits) when it can be had quickly: an integer of
+// at most 2^53 and a power of ten of at most 10^22 are both exact doubles, so one multiplication
+// or division rounds correctly, to the very value the full conversion gives.
+bool QuickValue(const Decimal& decimal, int64_t exponent, double& value) {
+    if (decimal.digits > kFastDigits || decimal.mantissa > kExactInteger) {
+        return false;
+    }
+    const int64_t power = exponent - static_cast<int64_t>(decimal.fractionDigits);
+    if (power < -kExactPowers || power > kExactPowers) {
+        return false;
+    }
+    const double m = static_cast<double>(decimal.mantissa);
+    value = power < 0 ? m / kPowersOfTen[-power] : m * kPowersOfTen[power];
+    return true;
+}
 }  // namespace
 
 double ReadNumber(std::string_view text) {
@@ -77,43 +133,44 @@ double ReadNumber(std::string_view text) {
         return negative ? -nan : nan;
     }
 
-    const std::size_t start = i;
-    std::size_t digits = 0;
-    bool point = false;
-    for (; i < text.size(); ++i) {
-        if (IsDigit(text[i])) {
-            ++digits;
-        } else if (text[i] == '.' && !point) {
-            point = true;
-        } else {
-            break;
-        }
-    }
-    if (digits == 0) {
+    const char* const begin = text.data() + i;
+    const char* const end = text.data() + text.size();
+    Decimal decimal;
+    const char* p = ScanDecimal(begin, end, decimal);
+    if (decimal.digits == 0) {
         return 0.0;
     }
-    const std::size_t mantissaEnd = i;
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        std::size_t j = i + 1;
-        if (j < text.size() && (text[j] == '+' || text[j] == '-')) {
-            ++j;
+    const char* const mantissaEnd = p;
+    int64_t exponent = 0;
+    if (p < end && (*p == 'e' || *p == 'E')) {
+        const char* q = p + 1;
+        bool negativeExponent = false;
+        if (q < end && (*q == '+' || *q == '-')) {
+            negativeExponent = *q == '-';
+            ++q;
         }
-        if (j < text.size() && IsDigit(text[j])) {
-            while (j < text.size() && IsDigit(text[j])) {
-                ++j;
+        if (q < end && IsDigit(*q)) {
+            for (; q < end && IsDigit(*q); ++q) {
+                exponent = std::min<int64_t>(exponent * 10 + (*q - '0'), int64_t{1} << 40);
             }
-            i = j;
+            exponent = negativeExponent ? -exponent : exponent;
+            p = q;
         }
     }
 
     double value = 0.0;
-    const auto result = std::from_chars(text.data() + start, text.data() + i, value);
-    if (result.ec == std::errc::result_out_of_range) {
-        const std::string_view mantissa = text.substr(start, mantissaEnd - start);
-        const std::string_view exponent =
-            mantissaEnd < i ? text.substr(mantissaEnd + 1, i - mantissaEnd - 1) : std::string_view{};
-        value = DecimalExponent(mantissa, exponent) > 0 ? std::numeric_limits<double>::infinity()
-                                                        : 0.0;
+    if (!QuickValue(decimal, exponent, value)) {
+        const auto result = std::from_chars(begin, p, value);
+        if (result.ec == std::errc::result_out_of_range) {
+            const std::string_view mantissa(begin, static_cast<std::size_t>(mantissaEnd - begin));
+            const std::string_view exponentText =
+                mantissaEnd < p ? std::string_view(mantissaEnd + 1,
+                                                   static_cast<std::size_t>(p - mantissaEnd - 1))
+                                : std::string_view{};
+            value = DecimalExponent(mantissa, exponentText) > 0
+                        ? std::numeric_limits<double>::infinity()
+                        : 0.0;
+        }
     }
     return negative ? -value : value;
 }
@@ -121,13 +178,45 @@ double ReadNumber(std::string_view text) {
 ValueVector ReadPattern(std::string_view line, int32_t n) {
     ValueVector pattern;
     pattern.Resize(n);
-    int32_t i = 0;
-    ForEachField(line, kSeparator, kQuote, [&](const std::string& field) {
-        if (i < pattern.Count) {
-            pattern.Values[static_cast<std::size_t>(i)] = ReadNumber(field);
+    const std::size_t count = pattern.Values.size();
+    const char* const end = line.data() + line.size();
+    const char* start = line.data();
+    for (std::size_t i = 0; i < count;) {
+        // Most fields are plain numbers such as "0.25": read them in one scan.
+        Decimal decimal;
+        const char* p = ScanDecimal(start, end, decimal);
+        double value = 0.0;
+        if (decimal.digits > 0 && (p == end || *p == kSeparator) && QuickValue(decimal, 0, value)) {
+            pattern.Values[i++] = value;
+            if (p == end) {
+                break;  // the last field; the values after it stay 0
+            }
+            start = p + 1;
+            continue;
         }
-        ++i;
-    });
+        // A field without quote characters is its own value. From the first quote character on,
+        // the quote state matters and the fields are cut the general way.
+        p = start;
+        while (p < end && *p != kSeparator && *p != kQuote) {
+            ++p;
+        }
+        if (p < end && *p == kQuote) {
+            const std::string_view rest(start, static_cast<std::size_t>(end - start));
+            ForEachField(rest, kSeparator, kQuote, [&](const std::string& field) {
+                if (i < count) {
+                    pattern.Values[i] = ReadNumber(field);
+                }
+                ++i;
+            });
+            break;
+        }
+        pattern.Values[i++] =
+            ReadNumber(std::string_view(start, static_cast<std::size_t>(p - start)));
+        if (p == end) {
+            break;
+        }
+        start = p + 1;
+    }
     return pattern;
 }
 
@@ -165,9 +254,85 @@ private:
     Network& network_;
 };
 
-// The potentials of one layer from the outputs x of the layer below. Four neurons are summed
-// together so that their independent sums overlap; each sum still runs over its synapses in
-// order, rounded after every step, with the bias term last.
+// Four neurons' sums side by side so that their independent additions overlap. Each sum starts
+// at 0 and runs over its synapses in order, rounded after every step: w[k] * x[k], then added.
+void Sums4(const double* const* w, const double* x, std::size_t m, double* sums) {
+    double sa = 0.0, sb = 0.0, sc = 0.0, sd = 0.0;
+    for (std::size_t k = 0; k < m; ++k) {
+        const double xk = x[k];
+        sa = sa + w[0][k] * xk;
+        sb = sb + w[1][k] * xk;
+        sc = sc + w[2][k] * xk;
+        sd = sd + w[3][k] * xk;
+    }
+    sums[0] = sa;
+    sums[1] = sb;
+    sums[2] = sc;
+    sums[3] = sd;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define ZELK_AVX2_SUMS 1
+
+// The same sums for 4 x Groups neurons, one neuron per lane of an AVX2 register. Every lane does
+// exactly the scalar loop's multiplication and addition per synapse (AVX2 without FMA has no
+// fused form), so each sum keeps its bits. The weights are stored per neuron: two synapses of
+// four neurons are loaded as (a0 a1 c0 c1) and (b0 b1 d0 d1) and interleaved into (a0 b0 c0 d0)
+// and (a1 b1 c1 d1).
+template <int Groups>
+__attribute__((target("avx2"))) void SumsAvx2(const double* const* w, const double* x,
+                                              std::size_t m, double* sums) {
+    __m256d s[Groups];
+    for (int g = 0; g < Groups; ++g) {
+        s[g] = _mm256_setzero_pd();
+    }
+    std::size_t k = 0;
+    for (; k + 2 <= m; k += 2) {
+        const __m256d x0 = _mm256_broadcast_sd(x + k);
+        const __m256d x1 = _mm256_broadcast_sd(x + k + 1);
+        for (int g = 0; g < Groups; ++g) {
+            const double* const* p = w + 4 * g;
+            const __m256d ac = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(p[0] + k)),
+                                                    _mm_loadu_pd(p[2] + k), 1);
+            const __m256d bd = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(p[1] + k)),
+                                                    _mm_loadu_pd(p[3] + k), 1);
+            s[g] = _mm256_add_pd(s[g], _mm256_mul_pd(_mm256_unpacklo_pd(ac, bd), x0));
+            s[g] = _mm256_add_pd(s[g], _mm256_mul_pd(_mm256_unpackhi_pd(ac, bd), x1));
+        }
+    }
+    if (k < m) {
+        const __m256d xk = _mm256_broadcast_sd(x + k);
+        for (int g = 0; g < Groups; ++g) {
+            const double* const* p = w + 4 * g;
+            const __m256d v = _mm256_set_pd(p[3][k], p[2][k], p[1][k], p[0][k]);
+            s[g] = _mm256_add_pd(s[g], _mm256_mul_pd(v, xk));
+        }
+    }
+    for (int g = 0; g < Groups; ++g) {
+        _mm256_storeu_pd(sums + 4 * g, s[g]);
+    }
+}
+#endif
+
+// Whether this processor runs the AVX2 sums; the default build assumes no more than x86-64.
+bool UseAvx2() {
+#ifdef ZELK_AVX2_SUMS
+    static const bool avx2 = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return avx2;
+#else
+    return false;
+#endif
+}
+
+// The largest block of neurons summed together.
+constexpr std::size_t kMaxBlock = 16;
+
+// The potentials and outputs of one layer from the outputs x of the layer below. Neurons with the
+// same number of synapses are summed in blocks (16 with AVX2, otherwise 4); a short block is
+// filled up with repeats of its last neuron, whose sums are dropped. The bias term comes last.
 void ComputeLayer(Layer& layer, const std::vector<double>& x, std::vector<double>& outputs) {
     const std::size_t count = layer.Neurons.size();
     outputs.resize(count);
@@ -175,49 +340,54 @@ void ComputeLayer(Layer& layer, const std::vector<double>& x, std::vector<double
         return std::min({static_cast<std::size_t>(std::max(neuron.InputCount, 0)),
                          neuron.Weight.size(), x.size()});
     };
-    auto finish = [&](std::size_t j, double sum) {
-        Neuron& neuron = layer.Neurons[j];
-        sum = sum + neuron.BiasWeight * kBiasInput;
-        neuron.Potential = sum;
-        neuron.Output = Activation(sum, kThreshold);
-        outputs[j] = neuron.Output;
-    };
-
-    std::size_t j = 0;
-    for (; j + 4 <= count; j += 4) {
-        const Neuron& a = layer.Neurons[j];
-        const Neuron& b = layer.Neurons[j + 1];
-        const Neuron& c = layer.Neurons[j + 2];
-        const Neuron& d = layer.Neurons[j + 3];
-        const std::size_t m = synapses(a);
-        if (synapses(b) != m || synapses(c) != m || synapses(d) != m) {
-            break;
+    const bool avx2 = UseAvx2();
+    const std::size_t widest = avx2 ? kMaxBlock : 4;
+    const double* w[kMaxBlock];
+    double sums[kMaxBlock];
+    for (std::size_t j = 0; j < count;) {
+        const std::size_t m = synapses(layer.Neurons[j]);
+        const std::size_t limit = std::min(count - j, widest);
+        std::size_t block = 1;
+        while (block < limit && synapses(layer.Neurons[j + block]) == m) {
+            ++block;
         }
-        const double* wa = a.Weight.data();
-        const double* wb = b.Weight.data();
-        const double* wc = c.Weight.data();
-        const double* wd = d.Weight.data();
-        double sa = 0.0, sb = 0.0, sc = 0.0, sd = 0.0;
-        for (std::size_t k = 0; k < m; ++k) {
-            const double xk = x[k];
-            sa = sa + wa[k] * xk;
-            sb = sb + wb[k] * xk;
-            sc = sc + wc[k] * xk;
-            sd = sd + wd[k] * xk;
+        for (std::size_t b = 0; b < block; ++b) {
+            w[b] = layer.Neurons[j + b].Weight.data();
         }
-        finish(j, sa);
-        finish(j + 1, sb);
-        finish(j + 2, sc);
-        finish(j + 3, sd);
-    }
-    for (; j < count; ++j) {
-        const Neuron& neuron = layer.Neurons[j];
-        const std::size_t m = synapses(neuron);
-        double sum = 0.0;
-        for (std::size_t k = 0; k < m; ++k) {
-            sum = sum + neuron.Weight[k] * x[k];
+        const std::size_t filled = (block + 3) / 4 * 4;
+        for (std::size_t b = block; b < filled; ++b) {
+            w[b] = w[block - 1];
         }
-        finish(j, sum);
+#ifdef ZELK_AVX2_SUMS
+        if (avx2) {
+            switch (filled / 4) {
+                case 1:
+                    SumsAvx2<1>(w, x.data(), m, sums);
+                    break;
+                case 2:
+                    SumsAvx2<2>(w, x.data(), m, sums);
+                    break;
+                case 3:
+                    SumsAvx2<3>(w, x.data(), m, sums);
+                    break;
+                default:
+                    SumsAvx2<4>(w, x.data(), m, sums);
+                    break;
+            }
+        } else {
+            Sums4(w, x.data(), m, sums);
+        }
+#else
+        Sums4(w, x.data(), m, sums);
+#endif
+        for (std::size_t b = 0; b < block; ++b) {
+            Neuron& neuron = layer.Neurons[j + b];
+            const double sum = sums[b] + neuron.BiasWeight * kBiasInput;
+            neuron.Potential = sum;
+            neuron.Output = Activation(sum, kThreshold);
+            outputs[j + b] = neuron.Output;
+        }
+        j += block;
     }
 }
 
@@ -242,8 +412,8 @@ void ForwardPass(Network& network, const ValueVector& inputs, ValueVector& outpu
         input.Neurons[i].Output = v;
         below[i] = v;
     }
-    const std::size_t layers = std::min(static_cast<std::size_t>(network.LayerCount),
-                                        network.Layers.size());
+    const std::size_t layers =
+        std::min(static_cast<std::size_t>(network.LayerCount), network.Layers.size());
     for (std::size_t l = 1; l < layers; ++l) {
         ComputeLayer(network.Layers[l], below, current);
         std::swap(below, current);
