@@ -82,7 +82,7 @@ void TFormBase::ButtonNaucitClick(QObject* sender) {
     std::vector<zelk::ValueVector> inputs;
     std::vector<zelk::ValueVector> desired;
     // Without layers TrainSample returns at once, leaving even TrainedSamples alone.
-    const bool trainable = Base::Network.LayerCount > 0;
+    const bool trainable = Base::Network.LayerCount > 0 && !Base::Network.Layers.empty();
     if (trainable && cycles.value > 0) {
         const std::vector<std::string> desiredLines = Base::PaneLines(MemoVysledek);
         const int32_t inputCount = Base::Network.Layers.front().NeuronCount;
