@@ -38,6 +38,13 @@ constexpr double kPowersOfTen[kExactPowers + 1] = {1e0,  1e1,  1e2,  1e3,  1e4, 
 
 std::function<void(const std::string&)> overflowReporter;
 
+// Out of line: the forward pass's loops stay small.
+[[gnu::noinline, gnu::cold]] void ReportOverflow() {
+    if (overflowReporter) {
+        overflowReporter("exp: OVERFLOW error");
+    }
+}
+
 bool IsWhiteSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -227,9 +234,7 @@ void SetOverflowReporter(std::function<void(const std::string& message)> report)
 double Activation(double x, double theta) {
     const double t = theta - x;
     if (t >= kExpOverflow) {
-        if (overflowReporter) {
-            overflowReporter("exp: OVERFLOW error");
-        }
+        ReportOverflow();
         return 0.0;
     }
     if (t <= kExpUnderflow) {
@@ -241,6 +246,21 @@ double Activation(double x, double theta) {
 }
 
 namespace {
+
+// Activation(x, 0) written out where the forward pass runs it once per neuron: the same
+// operations in the same order, inlined.
+inline double Logistic(double x) {
+    const double t = kThreshold - x;
+    if (t >= kExpOverflow) [[unlikely]] {
+        ReportOverflow();
+        return 0.0;
+    }
+    if (t <= kExpUnderflow) [[unlikely]] {
+        return 1.0;
+    }
+    const double y = 1.0 / (std::exp(t) + 1.0);
+    return std::isnan(y) ? 0.0 : y;
+}
 
 // Clears the network's Busy marker on every way out of a pass.
 class BusyGuard {
@@ -330,29 +350,51 @@ bool UseAvx2() {
 // The largest block of neurons summed together.
 constexpr std::size_t kMaxBlock = 16;
 
-// The potentials and outputs of one layer from the outputs x of the layer below. Neurons with the
-// same number of synapses are summed in blocks (16 with AVX2, otherwise 4); a short block is
-// filled up with repeats of its last neuron, whose sums are dropped. The bias term comes last.
-void ComputeLayer(Layer& layer, const std::vector<double>& x, std::vector<double>& outputs) {
+// The synapses of a neuron that meet an output of the layer below.
+std::size_t Synapses(const Neuron& neuron, std::size_t below) {
+    const std::size_t declared = static_cast<std::size_t>(std::max(neuron.InputCount, 0));
+    return std::min(std::min(declared, neuron.Weight.size()), below);
+}
+
+// Potential and output of a neuron from its sum over the synapses; the bias term comes last.
+inline void Finish(Neuron& neuron, double sum, double* output) {
+    sum = sum + neuron.BiasWeight * kBiasInput;
+    neuron.Potential = sum;
+    neuron.Output = Logistic(sum);
+    *output = neuron.Output;
+}
+
+// The outputs of one layer, written to `outputs`, from the n outputs x of the layer below.
+// Neurons with the same number of synapses are summed in blocks (16 with AVX2, otherwise 4); a
+// short block is filled up with repeats of its last neuron, whose sums are dropped.
+void ComputeLayer(Layer& layer, const double* x, std::size_t n, double* outputs) {
     const std::size_t count = layer.Neurons.size();
-    outputs.resize(count);
-    auto synapses = [&x](const Neuron& neuron) {
-        return std::min({static_cast<std::size_t>(std::max(neuron.InputCount, 0)),
-                         neuron.Weight.size(), x.size()});
-    };
+    // Below four neurons blocks gain nothing: each sum on its own.
+    if (count < 4) {
+        for (std::size_t j = 0; j < count; ++j) {
+            Neuron& neuron = layer.Neurons[j];
+            const std::size_t m = Synapses(neuron, n);
+            const double* w = neuron.Weight.data();
+            double sum = 0.0;
+            for (std::size_t k = 0; k < m; ++k) {
+                sum = sum + w[k] * x[k];
+            }
+            Finish(neuron, sum, outputs + j);
+        }
+        return;
+    }
     const bool avx2 = UseAvx2();
     const std::size_t widest = avx2 ? kMaxBlock : 4;
     const double* w[kMaxBlock];
     double sums[kMaxBlock];
     for (std::size_t j = 0; j < count;) {
-        const std::size_t m = synapses(layer.Neurons[j]);
+        const std::size_t m = Synapses(layer.Neurons[j], n);
         const std::size_t limit = std::min(count - j, widest);
+        w[0] = layer.Neurons[j].Weight.data();
         std::size_t block = 1;
-        while (block < limit && synapses(layer.Neurons[j + block]) == m) {
+        while (block < limit && Synapses(layer.Neurons[j + block], n) == m) {
+            w[block] = layer.Neurons[j + block].Weight.data();
             ++block;
-        }
-        for (std::size_t b = 0; b < block; ++b) {
-            w[b] = layer.Neurons[j + b].Weight.data();
         }
         const std::size_t filled = (block + 3) / 4 * 4;
         for (std::size_t b = block; b < filled; ++b) {
@@ -362,30 +404,26 @@ void ComputeLayer(Layer& layer, const std::vector<double>& x, std::vector<double
         if (avx2) {
             switch (filled / 4) {
                 case 1:
-                    SumsAvx2<1>(w, x.data(), m, sums);
+                    SumsAvx2<1>(w, x, m, sums);
                     break;
                 case 2:
-                    SumsAvx2<2>(w, x.data(), m, sums);
+                    SumsAvx2<2>(w, x, m, sums);
                     break;
                 case 3:
-                    SumsAvx2<3>(w, x.data(), m, sums);
+                    SumsAvx2<3>(w, x, m, sums);
                     break;
                 default:
-                    SumsAvx2<4>(w, x.data(), m, sums);
+                    SumsAvx2<4>(w, x, m, sums);
                     break;
             }
         } else {
-            Sums4(w, x.data(), m, sums);
+            Sums4(w, x, m, sums);
         }
 #else
-        Sums4(w, x.data(), m, sums);
+        Sums4(w, x, m, sums);
 #endif
         for (std::size_t b = 0; b < block; ++b) {
-            Neuron& neuron = layer.Neurons[j + b];
-            const double sum = sums[b] + neuron.BiasWeight * kBiasInput;
-            neuron.Potential = sum;
-            neuron.Output = Activation(sum, kThreshold);
-            outputs[j + b] = neuron.Output;
+            Finish(layer.Neurons[j + b], sums[b], outputs + j + b);
         }
         j += block;
     }
@@ -400,26 +438,39 @@ void ForwardPass(Network& network, const ValueVector& inputs, ValueVector& outpu
     if (network.LayerCount <= 0 || network.Layers.empty()) {
         return;
     }
-    thread_local std::vector<double> below;
-    thread_local std::vector<double> current;
+    const std::size_t layers =
+        std::min(static_cast<std::size_t>(network.LayerCount), network.Layers.size());
+    // The outputs of every layer side by side, each layer's values contiguous: the inputs of the
+    // layer above. Kept between passes so that a pass allocates nothing once it has run.
+    thread_local std::vector<double> values;
+    std::size_t total = 0;
+    for (std::size_t l = 0; l < layers; ++l) {
+        total += network.Layers[l].Neurons.size();
+    }
+    if (values.size() < total) {
+        values.resize(total);
+    }
 
     // An input neuron passes its value through, without weights and without activation.
     Layer& input = network.Layers[0];
-    below.resize(input.Neurons.size());
-    for (std::size_t i = 0; i < input.Neurons.size(); ++i) {
-        const double v = inputs.Get(static_cast<int32_t>(i));
+    const std::size_t given =
+        std::min(static_cast<std::size_t>(std::max(inputs.Count, 0)), inputs.Values.size());
+    double* below = values.data();
+    std::size_t n = input.Neurons.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        const double v = i < given ? inputs.Values[i] : 0.0;
         input.Neurons[i].Potential = v;
         input.Neurons[i].Output = v;
         below[i] = v;
     }
-    const std::size_t layers =
-        std::min(static_cast<std::size_t>(network.LayerCount), network.Layers.size());
     for (std::size_t l = 1; l < layers; ++l) {
-        ComputeLayer(network.Layers[l], below, current);
-        std::swap(below, current);
+        double* current = below + n;
+        ComputeLayer(network.Layers[l], below, n, current);
+        below = current;
+        n = network.Layers[l].Neurons.size();
     }
-    outputs.Resize(static_cast<int32_t>(below.size()));
-    std::copy(below.begin(), below.end(), outputs.Values.begin());
+    outputs.Values.assign(below, below + n);
+    outputs.Count = static_cast<int32_t>(n);
 }
 
 std::string EvaluatePattern(Network& network, std::string_view inputLine) {

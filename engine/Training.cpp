@@ -1,8 +1,13 @@
 #include "engine/Training.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "engine/Evaluation.h"
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 
 namespace zelk {
 
@@ -24,43 +29,164 @@ void GatherOutputs(const Layer& layer, std::vector<double>& outputs) {
 // delta = G * o * (1 - o) * e, in exactly this order.
 double ErrorTerm(double o, double e) { return kGain * o * (1.0 - o) * e; }
 
-// The errors e[g] of the neurons of a hidden layer from the error terms of the layer above:
-// for every neuron k above, in order, e[g] takes delta_k * w_k[g] and then delta_k * b_k. The
-// neurons g are independent, so they are walked side by side along w_k.
-void HiddenErrors(const Layer& above, std::size_t count, std::vector<double>& errors) {
-    errors.assign(count, 0.0);
-    double* e = errors.data();
-    for (const Neuron& k : above.Neurons) {
-        const double delta = k.ErrorTerm;
-        const double biasTerm = delta * k.BiasWeight;
-        const double* w = k.Weight.data();
-        const std::size_t synapses = std::min(count, k.Weight.size());
-        for (std::size_t g = 0; g < synapses; ++g) {
-            e[g] = e[g] + delta * w[g];
-            e[g] = e[g] + biasTerm;
-        }
-        for (std::size_t g = synapses; g < count; ++g) {
-            e[g] = e[g] + biasTerm;
-        }
+// What one neuron k of the layer above brings to a step: its error term and the two products
+// built from it, its arrays, and how far along them each sweep goes.
+struct Terms {
+    double delta;
+    double biasTerm;  // delta_k * b_k, added to the errors below
+    double step;      // eta * delta_k
+    double* w;
+    double* dw;
+    std::size_t withWeight;  // synapses that meet an output below: the errors read them
+    std::size_t updated;     // those of them that also have a delta weight: they change
+
+    Terms(Neuron& k, std::size_t below)
+        : delta(k.ErrorTerm),
+          biasTerm(k.ErrorTerm * k.BiasWeight),
+          step(kLearningRate * k.ErrorTerm),
+          w(k.Weight.data()),
+          dw(k.DeltaWeight.data()),
+          withWeight(std::min(below, k.Weight.size())),
+          updated(std::min(withWeight, k.DeltaWeight.size())) {}
+};
+
+// The bias takes its change like a synapse whose input is the constant -1.
+[[gnu::always_inline]] inline void UpdateBias(Neuron& neuron, double step) {
+    neuron.DeltaBiasWeight = step * kBiasInput + kMomentum * neuron.DeltaBiasWeight;
+    neuron.BiasWeight = neuron.BiasWeight + neuron.DeltaBiasWeight;
+}
+
+// Layer l+1 meets layer l twice in a step: the errors e[g] of layer l read its weights as they
+// were, and then it takes its own changes, which need the outputs x[g] of layer l. One walk along
+// each neuron k's weights does both: e[g] takes delta_k * w_k[g] and then delta_k * b_k (for
+// every k in order, so each e[g] is summed exactly as one k after the other), and only then does
+// w_k[g] change: dw = eta * delta * x + alpha * dwPrev in exactly this order; saved files depend
+// on every rounding. This finishes neuron k from synapse g on, one synapse at a time; at most
+// `left` synapses are still to change (a bound that keeps the compiler from widening the loop).
+template <std::size_t left = SIZE_MAX>
+[[gnu::always_inline]] inline void ErrorsAndUpdateFrom(const Terms& t, Neuron& k, const double* x,
+                                                       double* e, std::size_t count,
+                                                       std::size_t g) {
+    for (std::size_t i = 0; i < left && g < t.updated; ++i, ++g) {
+        e[g] = e[g] + t.delta * t.w[g];
+        e[g] = e[g] + t.biasTerm;
+        t.dw[g] = t.step * x[g] + kMomentum * t.dw[g];
+        t.w[g] = t.w[g] + t.dw[g];
+    }
+    for (; g < t.withWeight; ++g) {
+        e[g] = e[g] + t.delta * t.w[g];
+        e[g] = e[g] + t.biasTerm;
+    }
+    for (; g < count; ++g) {
+        e[g] = e[g] + t.biasTerm;
+    }
+    UpdateBias(k, t.step);
+}
+
+// The changes of a neuron of the first hidden layer, whose errors nobody reads, from synapse s on.
+template <std::size_t left = SIZE_MAX>
+[[gnu::always_inline]] inline void UpdateFrom(const Terms& t, Neuron& k, const double* x,
+                                              std::size_t s) {
+    for (std::size_t i = 0; i < left && s < t.updated; ++i, ++s) {
+        t.dw[s] = t.step * x[s] + kMomentum * t.dw[s];
+        t.w[s] = t.w[s] + t.dw[s];
+    }
+    UpdateBias(k, t.step);
+}
+
+void ErrorsAndUpdatePlain(Layer& above, const double* x, double* e, std::size_t count) {
+    for (Neuron& k : above.Neurons) {
+        ErrorsAndUpdateFrom(Terms(k, count), k, x, e, count, 0);
     }
 }
 
-// New changes with momentum for every synapse and bias of a layer, then applied at once:
-// dw = eta * delta * x + alpha * dwPrev in exactly this order; saved files depend on every rounding.
-void UpdateLayer(Layer& layer, const std::vector<double>& x) {
-    for (Neuron& neuron : layer.Neurons) {
-        const double step = kLearningRate * neuron.ErrorTerm;
-        double* w = neuron.Weight.data();
-        double* dw = neuron.DeltaWeight.data();
-        const std::size_t synapses =
-            std::min({neuron.Weight.size(), neuron.DeltaWeight.size(), x.size()});
-        for (std::size_t s = 0; s < synapses; ++s) {
-            dw[s] = step * x[s] + kMomentum * dw[s];
-            w[s] = w[s] + dw[s];
-        }
-        neuron.DeltaBiasWeight = step * kBiasInput + kMomentum * neuron.DeltaBiasWeight;
-        neuron.BiasWeight = neuron.BiasWeight + neuron.DeltaBiasWeight;
+void UpdateLayerPlain(Layer& layer, const double* x, std::size_t count) {
+    for (Neuron& k : layer.Neurons) {
+        UpdateFrom(Terms(k, count), k, x, 0);
     }
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define ZELK_AVX2_LOOPS 1
+
+// The same loops four synapses at a time in AVX2 registers, chosen at run time. Each lane does
+// the scalar loop's multiplications and additions in the same order; AVX2 without FMA has no
+// fused form, so every value keeps its bits.
+[[gnu::target("avx2")]] void ErrorsAndUpdateAvx2(Layer& above, const double* x, double* e,
+                                                 std::size_t count) {
+    const __m256d momentum = _mm256_set1_pd(kMomentum);
+    for (Neuron& k : above.Neurons) {
+        const Terms t(k, count);
+        const __m256d delta = _mm256_set1_pd(t.delta);
+        const __m256d biasTerm = _mm256_set1_pd(t.biasTerm);
+        const __m256d step = _mm256_set1_pd(t.step);
+        std::size_t g = 0;
+        for (; g + 4 <= t.updated; g += 4) {
+            const __m256d w = _mm256_loadu_pd(t.w + g);
+            __m256d errors = _mm256_add_pd(_mm256_loadu_pd(e + g), _mm256_mul_pd(delta, w));
+            errors = _mm256_add_pd(errors, biasTerm);
+            _mm256_storeu_pd(e + g, errors);
+            const __m256d change =
+                _mm256_add_pd(_mm256_mul_pd(step, _mm256_loadu_pd(x + g)),
+                              _mm256_mul_pd(momentum, _mm256_loadu_pd(t.dw + g)));
+            _mm256_storeu_pd(t.dw + g, change);
+            _mm256_storeu_pd(t.w + g, _mm256_add_pd(w, change));
+        }
+        ErrorsAndUpdateFrom<3>(t, k, x, e, count, g);
+    }
+}
+
+[[gnu::target("avx2")]] void UpdateLayerAvx2(Layer& layer, const double* x, std::size_t count) {
+    const __m256d momentum = _mm256_set1_pd(kMomentum);
+    for (Neuron& k : layer.Neurons) {
+        const Terms t(k, count);
+        const __m256d step = _mm256_set1_pd(t.step);
+        std::size_t s = 0;
+        for (; s + 4 <= t.updated; s += 4) {
+            const __m256d change =
+                _mm256_add_pd(_mm256_mul_pd(step, _mm256_loadu_pd(x + s)),
+                              _mm256_mul_pd(momentum, _mm256_loadu_pd(t.dw + s)));
+            _mm256_storeu_pd(t.dw + s, change);
+            _mm256_storeu_pd(t.w + s, _mm256_add_pd(_mm256_loadu_pd(t.w + s), change));
+        }
+        UpdateFrom<3>(t, k, x, s);
+    }
+}
+#endif
+
+bool UseAvx2() {
+#ifdef ZELK_AVX2_LOOPS
+    static const bool avx2 = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return avx2;
+#else
+    return false;
+#endif
+}
+
+// The errors of layer l, from 0, while layer l+1 takes its changes; x are the outputs of layer l.
+void ErrorsAndUpdate(Layer& above, const std::vector<double>& x, std::vector<double>& errors) {
+    errors.assign(x.size(), 0.0);
+#ifdef ZELK_AVX2_LOOPS
+    if (UseAvx2()) {
+        ErrorsAndUpdateAvx2(above, x.data(), errors.data(), x.size());
+        return;
+    }
+#endif
+    ErrorsAndUpdatePlain(above, x.data(), errors.data(), x.size());
+}
+
+// The changes of layer 1 from the n outputs x of the input layer.
+void UpdateLayer(Layer& layer, const double* x, std::size_t n) {
+#ifdef ZELK_AVX2_LOOPS
+    if (UseAvx2()) {
+        UpdateLayerAvx2(layer, x, n);
+        return;
+    }
+#endif
+    UpdateLayerPlain(layer, x, n);
 }
 
 }  // namespace
@@ -82,9 +208,11 @@ void BackPropagationStep(Network& network, const ValueVector& inputs, const Valu
     ForwardPass(network, inputs, outputs);
 
     Layer& last = network.Layers[layers - 1];
+    const std::size_t given =
+        std::min(static_cast<std::size_t>(std::max(desired.Count, 0)), desired.Values.size());
     for (std::size_t g = 0; g < last.Neurons.size(); ++g) {
         Neuron& neuron = last.Neurons[g];
-        const double e = desired.Get(static_cast<int32_t>(g)) - neuron.Output;
+        const double e = (g < given ? desired.Values[g] : 0.0) - neuron.Output;
         neuron.ErrorTerm = ErrorTerm(neuron.Output, e);
     }
     // Going down, layer l's errors read the weights of layer l+1 as they were before this step;
@@ -92,16 +220,22 @@ void BackPropagationStep(Network& network, const ValueVector& inputs, const Valu
     // and applying them all afterwards.
     for (std::size_t l = layers - 2; l >= 1; --l) {
         Layer& layer = network.Layers[l];
-        HiddenErrors(network.Layers[l + 1], layer.Neurons.size(), errors);
+        GatherOutputs(layer, x);
+        ErrorsAndUpdate(network.Layers[l + 1], x, errors);
         for (std::size_t g = 0; g < layer.Neurons.size(); ++g) {
             Neuron& neuron = layer.Neurons[g];
             neuron.ErrorTerm = ErrorTerm(neuron.Output, errors[g]);
         }
-        GatherOutputs(layer, x);
-        UpdateLayer(network.Layers[l + 1], x);
     }
-    GatherOutputs(network.Layers[0], x);
-    UpdateLayer(network.Layers[1], x);
+    // The input layer's outputs are the inputs themselves when all of them were given.
+    const Layer& input = network.Layers[0];
+    if (static_cast<std::size_t>(std::max(inputs.Count, 0)) >= input.Neurons.size() &&
+        inputs.Values.size() >= input.Neurons.size()) {
+        UpdateLayer(network.Layers[1], inputs.Values.data(), input.Neurons.size());
+    } else {
+        GatherOutputs(input, x);
+        UpdateLayer(network.Layers[1], x.data(), x.size());
+    }
     network.TrainedSamples += 1.0;
 }
 
