@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QStringList>
 #include <QStyle>
 #include <QTextDocument>
@@ -369,17 +370,25 @@ TFormBase::TFormBase(QWidget* parent) : QWidget(parent) {
 
     zelk::SetOverflowReporter([this](const std::string& message) { ReportOverflow(message); });
 
-    // Centred on the screen, once: the user may move it afterwards.
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
-                                 screen->availableGeometry())
-                 .topLeft());
-    }
-
     RunCommand(&TFormBase::FormCreate, this);
 }
 
 TFormBase::~TFormBase() { zelk::SetOverflowReporter({}); }
+
+void TFormBase::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (centred_ || event->spontaneous()) {
+        return;
+    }
+    centred_ = true;
+    // Only the first show centres: afterwards the window stays where the user put it. The frame
+    // is counted as far as the window system has told it by now.
+    if (const QScreen* screen = this->screen()) {
+        move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, frameGeometry().size(),
+                                 screen->availableGeometry())
+                 .topLeft());
+    }
+}
 
 void TFormBase::RunCommand(void (TFormBase::*handler)(QObject*), QObject* sender) {
     overflowShown_ = false;

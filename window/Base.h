@@ -88,6 +88,10 @@ public slots:
     void BitBtnSaveClick(QObject* sender = nullptr);
     void BitBtnLoadClick(QObject* sender = nullptr);
 
+protected:
+    // Centres the window, frame included, on its screen when it is first shown.
+    void showEvent(QShowEvent* event) override;
+
 private:
     // Runs one command; an error that escapes it is shown in the error box and the window goes on.
     void RunCommand(void (TFormBase::*handler)(QObject*), QObject* sender);
@@ -101,4 +105,5 @@ private:
     void SetOutputFontFamily(bool fixedPitch);
 
     bool overflowShown_ = false;  // at most one overflow box per command
+    bool centred_ = false;        // the first show has centred the window
 };

@@ -1,0 +1,16 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QByteArray>
+
+// The window tests run the real window without a display unless the caller chose a platform.
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
+    }
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Zelk"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Zelk"));
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
