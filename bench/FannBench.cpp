@@ -9,8 +9,9 @@ namespace bench {
 
 namespace {
 
-// (4) FANN in double precision, trained online sample by sample in the same order. Steepness
-// 0.5 makes FANN_SIGMOID, 1 / (1 + e^(-2 s x)), exactly the logistic function Zelk uses.
+// (4) FANN in double precision, trained online sample by sample in the same order, on the same
+// algorithm: steepness 0.5 makes FANN_SIGMOID, 1 / (1 + e^(-2 s x)), exactly the logistic
+// function Zelk uses, and the error is the linear one.
 void TrainFann(benchmark::State& state, const Workload* workload) {
     std::vector<unsigned int> layers(workload->sizes.begin(), workload->sizes.end());
     std::unique_ptr<fann, decltype(&fann_destroy)> ann(
@@ -27,6 +28,8 @@ void TrainFann(benchmark::State& state, const Workload* workload) {
     fann_set_activation_function_output(ann.get(), FANN_SIGMOID);
     fann_set_activation_steepness_hidden(ann.get(), 0.5);
     fann_set_activation_steepness_output(ann.get(), 0.5);
+    // The output error d - o, as Zelk's; FANN's default would add a logarithm per output.
+    fann_set_train_error_function(ann.get(), FANN_ERRORFUNC_LINEAR);
     // The first step starts anew, as Zelk's does: fresh weights in Zelk's range.
     fann_randomize_weights(ann.get(), -0.999, 0.999);
 

@@ -258,8 +258,12 @@ inline double Logistic(double x) {
     if (t <= kExpUnderflow) [[unlikely]] {
         return 1.0;
     }
-    const double y = 1.0 / (std::exp(t) + 1.0);
-    return std::isnan(y) ? 0.0 : y;
+    // Between the two limits e^t is finite and positive, so only a potential that is not a number
+    // makes the result fail; it is caught before the division instead of after it.
+    if (std::isnan(t)) [[unlikely]] {
+        return 0.0;
+    }
+    return 1.0 / (std::exp(t) + 1.0);
 }
 
 // Clears the network's Busy marker on every way out of a pass.
@@ -367,19 +371,18 @@ inline void Finish(Neuron& neuron, double sum, double* output) {
 // The outputs of one layer, written to `outputs`, from the n outputs x of the layer below.
 // Neurons with the same number of synapses are summed in blocks (16 with AVX2, otherwise 4); a
 // short block is filled up with repeats of its last neuron, whose sums are dropped.
-void ComputeLayer(Layer& layer, const double* x, std::size_t n, double* outputs) {
-    const std::size_t count = layer.Neurons.size();
+void ComputeLayer(Layer& layer, std::size_t count, const double* x, std::size_t n,
+                  double* outputs) {
     // Below four neurons blocks gain nothing: each sum on its own.
     if (count < 4) {
-        for (std::size_t j = 0; j < count; ++j) {
-            Neuron& neuron = layer.Neurons[j];
+        for (Neuron& neuron : layer.Neurons) {
             const std::size_t m = Synapses(neuron, n);
             const double* w = neuron.Weight.data();
             double sum = 0.0;
             for (std::size_t k = 0; k < m; ++k) {
                 sum = sum + w[k] * x[k];
             }
-            Finish(neuron, sum, outputs + j);
+            Finish(neuron, sum, outputs++);
         }
         return;
     }
@@ -452,22 +455,24 @@ void ForwardPass(Network& network, const ValueVector& inputs, ValueVector& outpu
     }
 
     // An input neuron passes its value through, without weights and without activation.
-    Layer& input = network.Layers[0];
     const std::size_t given =
         std::min(static_cast<std::size_t>(std::max(inputs.Count, 0)), inputs.Values.size());
+    const double* in = inputs.Values.data();
     double* below = values.data();
-    std::size_t n = input.Neurons.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        const double v = i < given ? inputs.Values[i] : 0.0;
-        input.Neurons[i].Potential = v;
-        input.Neurons[i].Output = v;
-        below[i] = v;
+    std::size_t n = 0;
+    for (Neuron& neuron : network.Layers[0].Neurons) {
+        const double v = n < given ? in[n] : 0.0;
+        neuron.Potential = v;
+        neuron.Output = v;
+        below[n++] = v;
     }
     for (std::size_t l = 1; l < layers; ++l) {
+        Layer& layer = network.Layers[l];
+        const std::size_t count = layer.Neurons.size();
         double* current = below + n;
-        ComputeLayer(network.Layers[l], below, n, current);
+        ComputeLayer(layer, count, below, n, current);
         below = current;
-        n = network.Layers[l].Neurons.size();
+        n = count;
     }
     outputs.Values.assign(below, below + n);
     outputs.Count = static_cast<int32_t>(n);

@@ -21,8 +21,9 @@ constexpr double kBiasInput = -1.0;
 // The outputs of a layer side by side, the inputs x of the synapses of the layer above.
 void GatherOutputs(const Layer& layer, std::vector<double>& outputs) {
     outputs.resize(layer.Neurons.size());
-    for (std::size_t i = 0; i < layer.Neurons.size(); ++i) {
-        outputs[i] = layer.Neurons[i].Output;
+    double* x = outputs.data();
+    for (const Neuron& neuron : layer.Neurons) {
+        *x++ = neuron.Output;
     }
 }
 
@@ -210,10 +211,11 @@ void BackPropagationStep(Network& network, const ValueVector& inputs, const Valu
     Layer& last = network.Layers[layers - 1];
     const std::size_t given =
         std::min(static_cast<std::size_t>(std::max(desired.Count, 0)), desired.Values.size());
-    for (std::size_t g = 0; g < last.Neurons.size(); ++g) {
-        Neuron& neuron = last.Neurons[g];
+    std::size_t g = 0;
+    for (Neuron& neuron : last.Neurons) {
         const double e = (g < given ? desired.Values[g] : 0.0) - neuron.Output;
         neuron.ErrorTerm = ErrorTerm(neuron.Output, e);
+        ++g;
     }
     // Going down, layer l's errors read the weights of layer l+1 as they were before this step;
     // only then does layer l+1 take its changes. That is the same as computing every change first
@@ -222,9 +224,9 @@ void BackPropagationStep(Network& network, const ValueVector& inputs, const Valu
         Layer& layer = network.Layers[l];
         GatherOutputs(layer, x);
         ErrorsAndUpdate(network.Layers[l + 1], x, errors);
-        for (std::size_t g = 0; g < layer.Neurons.size(); ++g) {
-            Neuron& neuron = layer.Neurons[g];
-            neuron.ErrorTerm = ErrorTerm(neuron.Output, errors[g]);
+        const double* e = errors.data();
+        for (Neuron& neuron : layer.Neurons) {
+            neuron.ErrorTerm = ErrorTerm(neuron.Output, *e++);
         }
     }
     // The input layer's outputs are the inputs themselves when all of them were given.

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <random>
 #include <string>
 #include <utility>
@@ -263,6 +264,29 @@ TEST(Exactness, ForwardPassGivesThePlainOutputs) {
         EXPECT_TRUE(SameBits(outputs.Values, expected));
         EXPECT_TRUE(SameNetwork(network, plain));
     }
+}
+
+// Infinite and not-a-number inputs make potentials of every kind: outputs of 0 (also for a
+// potential that is not a number) and 1 exactly as in the plain loops.
+TEST(Exactness, ForwardPassHandlesNonFiniteInputsLikeThePlainLoops) {
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const std::vector<int32_t> sizes = {4, 9, 5};
+    zelk::Network network = MakeNetwork(sizes, 777u);
+    PlainNetwork plain(network);
+    int reported = 0;
+    zelk::SetOverflowReporter([&reported](const std::string&) { ++reported; });
+    for (const Values& inputs : {Values{inf, 0, 0, 0}, Values{-inf, 1, 0, 0}, Values{nan, 0, 1, 0},
+                                 Values{inf, -inf, 0, 1}, Values{1e300, -1e300, 1e300, 0}}) {
+        zelk::ValueVector outputs;
+        zelk::ForwardPass(network, Vector(inputs), outputs);
+        plain.Forward(inputs);
+        EXPECT_TRUE(SameNetwork(network, plain));
+    }
+    zelk::SetOverflowReporter({});
+    EXPECT_EQ(reported, plain.overflows);
+    EXPECT_GT(plain.overflows, 0);
+    EXPECT_GT(plain.ones, 0);
 }
 
 // The number in a text that is a whole decimal number, read the way the standard library does
