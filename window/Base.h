@@ -25,7 +25,8 @@ extern std::string LoadedTypeText;
 // The lines of a pane as the commands count them: an empty pane has none, and one empty line
 // after the last line break is not counted.
 std::vector<std::string> PaneLines(const QPlainTextEdit* pane);
-// Replaces the lines of a pane so that PaneLines gives them back.
+// Replaces the lines of a pane so that PaneLines gives them back, in one step however many
+// there are, and leaves the caret at the start with nothing selected.
 void SetPaneLines(QPlainTextEdit* pane, const std::vector<std::string>& lines);
 
 // The text of the error box: the message, with "." appended when it is not empty and its last
