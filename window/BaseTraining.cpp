@@ -2,6 +2,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <limits>
@@ -74,7 +75,8 @@ void TFormBase::ButtonNaucitClick(QObject* sender) {
     if (cycles.tooLarge) {
         throw std::runtime_error("Počet cyklů je příliš velký.");
     }
-    ProgressBar->setMaximum(cycles.value);
+    // A range of 0 to 0 would show Qt's busy animation; no cycles show an empty bar instead.
+    ProgressBar->setMaximum(std::max(cycles.value, 1));
 
     // The panes cannot change while the command runs, so every sample is read once, not once per
     // cycle; ReadPattern gives exactly the vectors that TrainSample would read from the lines.
