@@ -171,7 +171,8 @@ bool UseAvx2() {
 void ErrorsAndUpdate(Layer& above, const std::vector<double>& x, std::vector<double>& errors) {
     errors.assign(x.size(), 0.0);
 #ifdef ZELK_AVX2_LOOPS
-    if (UseAvx2()) {
+    // Fewer than four synapses a neuron never fill a register; the plain loop is quicker then.
+    if (x.size() >= 4 && UseAvx2()) {
         ErrorsAndUpdateAvx2(above, x.data(), errors.data(), x.size());
         return;
     }
@@ -182,7 +183,7 @@ void ErrorsAndUpdate(Layer& above, const std::vector<double>& x, std::vector<dou
 // The changes of layer 1 from the n outputs x of the input layer.
 void UpdateLayer(Layer& layer, const double* x, std::size_t n) {
 #ifdef ZELK_AVX2_LOOPS
-    if (UseAvx2()) {
+    if (n >= 4 && UseAvx2()) {
         UpdateLayerAvx2(layer, x, n);
         return;
     }
