@@ -191,7 +191,11 @@ void IniFile::Write(std::string_view section, std::string_view key, std::string_
     std::string sectionName = LowerAscii(section);
     auto found = sections_.find(sectionName);
     if (found == sections_.end()) {
-        parts_.push_back(Part{{"[" + std::string(section) + "]"}});
+        // Built in steps: GCC 12 warns wrongly (-Wrestrict) about "[" + std::string(...).
+        std::string header = "[";
+        header += section;
+        header += ']';
+        parts_.push_back(Part{{std::move(header)}});
         found = sections_.try_emplace(std::move(sectionName), Section{parts_.size() - 1, {}}).first;
     }
     Section& place = found->second;
