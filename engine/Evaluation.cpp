@@ -371,16 +371,19 @@ inline void Finish(Neuron& neuron, double sum, double* output) {
 // The outputs of one layer, written to `outputs`, from the n outputs x of the layer below.
 // Neurons with the same number of synapses are summed in blocks (16 with AVX2, otherwise 4); a
 // short block is filled up with repeats of its last neuron, whose sums are dropped.
-void ComputeLayer(Layer& layer, std::size_t count, const double* x, std::size_t n,
-                  double* outputs) {
-    // Below four neurons blocks gain nothing: each sum on its own.
+void ComputeLayer(Layer& layer, std::size_t count, const Layer& below, const double* x,
+                  std::size_t n, double* outputs) {
+    // Below four neurons blocks gain nothing: each sum on its own, reading the outputs from the
+    // neurons below one at a time. (Loaded two at once from x, where they were just stored one at
+    // a time, they would wait until the stores reach the cache, on every step of a small net.)
     if (count < 4) {
+        const Neuron* in = below.Neurons.data();
         for (Neuron& neuron : layer.Neurons) {
             const std::size_t m = Synapses(neuron, n);
             const double* w = neuron.Weight.data();
             double sum = 0.0;
             for (std::size_t k = 0; k < m; ++k) {
-                sum = sum + w[k] * x[k];
+                sum = sum + w[k] * in[k].Output;
             }
             Finish(neuron, sum, outputs++);
         }
@@ -470,11 +473,12 @@ void ForwardPass(Network& network, const ValueVector& inputs, ValueVector& outpu
         Layer& layer = network.Layers[l];
         const std::size_t count = layer.Neurons.size();
         double* current = below + n;
-        ComputeLayer(layer, count, below, n, current);
+        ComputeLayer(layer, count, network.Layers[l - 1], below, n, current);
         below = current;
         n = count;
     }
-    outputs.Values.assign(below, below + n);
+    outputs.Values.resize(n);
+    std::copy_n(below, n, outputs.Values.begin());
     outputs.Count = static_cast<int32_t>(n);
 }
 

@@ -169,10 +169,10 @@ bool UseAvx2() {
 
 // The errors of layer l, from 0, while layer l+1 takes its changes; x are the outputs of layer l.
 void ErrorsAndUpdate(Layer& above, const std::vector<double>& x, std::vector<double>& errors) {
-    errors.assign(x.size(), 0.0);
+    errors.resize(x.size());
+    std::fill(errors.begin(), errors.end(), 0.0);
 #ifdef ZELK_AVX2_LOOPS
-    // Fewer than four synapses a neuron never fill a register; the plain loop is quicker then.
-    if (x.size() >= 4 && UseAvx2()) {
+    if (UseAvx2()) {
         ErrorsAndUpdateAvx2(above, x.data(), errors.data(), x.size());
         return;
     }
@@ -183,12 +183,58 @@ void ErrorsAndUpdate(Layer& above, const std::vector<double>& x, std::vector<dou
 // The changes of layer 1 from the n outputs x of the input layer.
 void UpdateLayer(Layer& layer, const double* x, std::size_t n) {
 #ifdef ZELK_AVX2_LOOPS
-    if (n >= 4 && UseAvx2()) {
+    if (UseAvx2()) {
         UpdateLayerAvx2(layer, x, n);
         return;
     }
 #endif
     UpdateLayerPlain(layer, x, n);
+}
+
+// Below four neurons a layer gains nothing from registers: the same loops one synapse at a
+// time, the outputs read from the neurons themselves and the errors kept in a small array. (Loaded
+// several at once from a buffer where they were just stored one at a time, the values would wait
+// until the stores reach the cache, on every step of a small net.)
+constexpr std::size_t kSmallLayer = 4;
+
+void SmallErrorsAndUpdate(Layer& above, Layer& layer) {
+    const std::size_t count = layer.Neurons.size();
+    Neuron* below = layer.Neurons.data();
+    double e[kSmallLayer - 1] = {0.0, 0.0, 0.0};
+    for (Neuron& k : above.Neurons) {
+        const Terms t(k, count);
+        std::size_t g = 0;
+        for (; g < t.updated; ++g) {
+            e[g] = e[g] + t.delta * t.w[g];
+            e[g] = e[g] + t.biasTerm;
+            t.dw[g] = t.step * below[g].Output + kMomentum * t.dw[g];
+            t.w[g] = t.w[g] + t.dw[g];
+        }
+        for (; g < t.withWeight; ++g) {
+            e[g] = e[g] + t.delta * t.w[g];
+            e[g] = e[g] + t.biasTerm;
+        }
+        for (; g < count; ++g) {
+            e[g] = e[g] + t.biasTerm;
+        }
+        UpdateBias(k, t.step);
+    }
+    for (std::size_t g = 0; g < count; ++g) {
+        below[g].ErrorTerm = ErrorTerm(below[g].Output, e[g]);
+    }
+}
+
+void SmallUpdate(Layer& layer, const Layer& input) {
+    const std::size_t count = input.Neurons.size();
+    const Neuron* below = input.Neurons.data();
+    for (Neuron& k : layer.Neurons) {
+        const Terms t(k, count);
+        for (std::size_t s = 0; s < t.updated; ++s) {
+            t.dw[s] = t.step * below[s].Output + kMomentum * t.dw[s];
+            t.w[s] = t.w[s] + t.dw[s];
+        }
+        UpdateBias(k, t.step);
+    }
 }
 
 }  // namespace
@@ -223,6 +269,10 @@ void BackPropagationStep(Network& network, const ValueVector& inputs, const Valu
     // and applying them all afterwards.
     for (std::size_t l = layers - 2; l >= 1; --l) {
         Layer& layer = network.Layers[l];
+        if (layer.Neurons.size() < kSmallLayer) {
+            SmallErrorsAndUpdate(network.Layers[l + 1], layer);
+            continue;
+        }
         GatherOutputs(layer, x);
         ErrorsAndUpdate(network.Layers[l + 1], x, errors);
         const double* e = errors.data();
@@ -232,8 +282,10 @@ void BackPropagationStep(Network& network, const ValueVector& inputs, const Valu
     }
     // The input layer's outputs are the inputs themselves when all of them were given.
     const Layer& input = network.Layers[0];
-    if (static_cast<std::size_t>(std::max(inputs.Count, 0)) >= input.Neurons.size() &&
-        inputs.Values.size() >= input.Neurons.size()) {
+    if (input.Neurons.size() < kSmallLayer) {
+        SmallUpdate(network.Layers[1], input);
+    } else if (static_cast<std::size_t>(std::max(inputs.Count, 0)) >= input.Neurons.size() &&
+               inputs.Values.size() >= input.Neurons.size()) {
         UpdateLayer(network.Layers[1], inputs.Values.data(), input.Neurons.size());
     } else {
         GatherOutputs(input, x);
