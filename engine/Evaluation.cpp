@@ -10,7 +10,8 @@
 
 #include "engine/Fields.h"
 
-#if defined(__x86_64__) && defined(__GNUC__)
+// ZELK_PLAIN_LOOPS leaves out the AVX2 loops, so that the plain ones can be tested anywhere.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(ZELK_PLAIN_LOOPS)
 #include <immintrin.h>
 #endif
 
@@ -295,7 +296,7 @@ void Sums4(const double* const* w, const double* x, std::size_t m, double* sums)
     sums[3] = sd;
 }
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(ZELK_PLAIN_LOOPS)
 #define ZELK_AVX2_SUMS 1
 
 // The same sums for 4 x Groups neurons, one neuron per lane of an AVX2 register. Every lane does

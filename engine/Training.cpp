@@ -5,7 +5,8 @@
 
 #include "engine/Evaluation.h"
 
-#if defined(__x86_64__) && defined(__GNUC__)
+// ZELK_PLAIN_LOOPS leaves out the AVX2 loops, so that the plain ones can be tested anywhere.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(ZELK_PLAIN_LOOPS)
 #include <immintrin.h>
 #endif
 
@@ -107,7 +108,7 @@ void UpdateLayerPlain(Layer& layer, const double* x, std::size_t count) {
     }
 }
 
-#if defined(__x86_64__) && defined(__GNUC__)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(ZELK_PLAIN_LOOPS)
 #define ZELK_AVX2_LOOPS 1
 
 // The same loops four synapses at a time in AVX2 registers, chosen at run time. Each lane does
