@@ -99,6 +99,10 @@ void TFormBase::ButtonNaucitClick(QObject* sender) {
         }
     }
 
+    // The bar is told of a cycle only when it moves by a pixel, and always of the last one:
+    // setting its value costs more than a cycle of a small network.
+    const int64_t barWidth = std::max(ProgressBar->width(), 1);
+    int64_t shownPixel = 0;
     for (int32_t i = 0; i < cycles.value; ++i) {
         for (std::size_t j = 0; j < inputLines.size(); ++j) {
             // Only the first sample after "Start" was ticked starts a new learning.
@@ -109,7 +113,11 @@ void TFormBase::ButtonNaucitClick(QObject* sender) {
             CheckBoxStart->setChecked(false);
         }
         // Repaints at once whenever the bar visibly moves: the only sign of life during training.
-        ProgressBar->setValue(i + 1);
+        const int64_t pixel = (int64_t{i} + 1) * barWidth / cycles.value;
+        if (pixel != shownPixel || i + 1 == cycles.value) {
+            shownPixel = pixel;
+            ProgressBar->setValue(i + 1);
+        }
     }
 
     EditUceni->setText(QString::fromStdString(FormatSampleCount(Base::Network.TrainedSamples)));
