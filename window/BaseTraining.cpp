@@ -1,4 +1,5 @@
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -14,6 +15,9 @@
 #include "window/Base.h"
 
 namespace {
+
+// A screen shows some 60 frames a second; the bar is not repainted more often than that.
+constexpr qint64 kRepaintInterval = 16;  // milliseconds
 
 // What the cycle-count text holds: a count, or the reason it cannot be one.
 struct CycleCount {
@@ -99,24 +103,32 @@ void TFormBase::ButtonNaucitClick(QObject* sender) {
         }
     }
 
-    // The bar is told of a cycle only when it moves by a pixel, and always of the last one:
-    // setting its value costs more than a cycle of a small network.
+    // The bar is told of a cycle when it moves by a pixel and the screen can show it (a repaint
+    // costs more than many cycles of a small network), and always of the last cycle.
     const int64_t barWidth = std::max(ProgressBar->width(), 1);
     int64_t shownPixel = 0;
+    QElapsedTimer sinceRepaint;
+    sinceRepaint.start();
+    // Only the first sample after "Start" was ticked starts a new learning. Nothing can tick the
+    // box while the command runs, so it is read once and unticked after the first sample.
+    bool startAnew = CheckBoxStart->isChecked();
     for (int32_t i = 0; i < cycles.value; ++i) {
         for (std::size_t j = 0; j < inputLines.size(); ++j) {
-            // Only the first sample after "Start" was ticked starts a new learning.
-            const bool continueLearning = !CheckBoxStart->isChecked();
             if (trainable) {
-                zelk::BackPropagationStep(Base::Network, inputs[j], desired[j], continueLearning);
+                zelk::BackPropagationStep(Base::Network, inputs[j], desired[j], !startAnew);
             }
-            CheckBoxStart->setChecked(false);
+            if (startAnew) {
+                CheckBoxStart->setChecked(false);
+                startAnew = false;
+            }
         }
         // Repaints at once whenever the bar visibly moves: the only sign of life during training.
         const int64_t pixel = (int64_t{i} + 1) * barWidth / cycles.value;
-        if (pixel != shownPixel || i + 1 == cycles.value) {
+        if ((pixel != shownPixel && sinceRepaint.elapsed() >= kRepaintInterval) ||
+            i + 1 == cycles.value) {
             shownPixel = pixel;
             ProgressBar->setValue(i + 1);
+            sinceRepaint.restart();
         }
     }
 
