@@ -142,7 +142,8 @@ inline ShapePlan PlanShape(std::string_view shapeText) {
     return plan;
 }
 
-// Networks up to this many neurons plus synapses keep one fuzz input well below a millisecond.
-constexpr std::int64_t kMaxShapeCost = 20000;
+// Networks up to this many neurons plus synapses keep one fuzz input around a millisecond even
+// under the sanitizers; larger ones take no other paths, only longer.
+constexpr std::int64_t kMaxShapeCost = 3000;
 
 }  // namespace zelk::fuzz
