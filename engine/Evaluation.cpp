@@ -8,12 +8,8 @@
 #include <limits>
 #include <utility>
 
+#include "engine/Avx2.h"
 #include "engine/Fields.h"
-
-// ZELK_PLAIN_LOOPS leaves out the AVX2 loops, so that the plain ones can be tested anywhere.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(ZELK_PLAIN_LOOPS)
-#include <immintrin.h>
-#endif
 
 namespace zelk {
 
@@ -296,8 +292,7 @@ void Sums4(const double* const* w, const double* x, std::size_t m, double* sums)
     sums[3] = sd;
 }
 
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(ZELK_PLAIN_LOOPS)
-#define ZELK_AVX2_SUMS 1
+#ifdef ZELK_AVX2
 
 // The same sums for 4 x Groups neurons, one neuron per lane of an AVX2 register. Every lane does
 // exactly the scalar loop's multiplication and addition per synapse (AVX2 without FMA has no
@@ -339,19 +334,6 @@ __attribute__((target("avx2"))) void SumsAvx2(const double* const* w, const doub
 }
 #endif
 
-// Whether this processor runs the AVX2 sums; the default build assumes no more than x86-64.
-bool UseAvx2() {
-#ifdef ZELK_AVX2_SUMS
-    static const bool avx2 = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return avx2;
-#else
-    return false;
-#endif
-}
-
 // The largest block of neurons summed together.
 constexpr std::size_t kMaxBlock = 16;
 
@@ -390,7 +372,7 @@ void ComputeLayer(Layer& layer, std::size_t count, const Layer& below, const dou
         }
         return;
     }
-    const bool avx2 = UseAvx2();
+    const bool avx2 = detail::UseAvx2();
     const std::size_t widest = avx2 ? kMaxBlock : 4;
     const double* w[kMaxBlock];
     double sums[kMaxBlock];
@@ -407,7 +389,7 @@ void ComputeLayer(Layer& layer, std::size_t count, const Layer& below, const dou
         for (std::size_t b = block; b < filled; ++b) {
             w[b] = w[block - 1];
         }
-#ifdef ZELK_AVX2_SUMS
+#ifdef ZELK_AVX2
         if (avx2) {
             switch (filled / 4) {
                 case 1:

@@ -3,12 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "engine/Avx2.h"
 #include "engine/Evaluation.h"
-
-// ZELK_PLAIN_LOOPS leaves out the AVX2 loops, so that the plain ones can be tested anywhere.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(ZELK_PLAIN_LOOPS)
-#include <immintrin.h>
-#endif
 
 namespace zelk {
 
@@ -108,8 +104,7 @@ void UpdateLayerPlain(Layer& layer, const double* x, std::size_t count) {
     }
 }
 
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(ZELK_PLAIN_LOOPS)
-#define ZELK_AVX2_LOOPS 1
+#ifdef ZELK_AVX2
 
 // The same loops four synapses at a time in AVX2 registers, chosen at run time. Each lane does
 // the scalar loop's multiplications and additions in the same order; AVX2 without FMA has no
@@ -156,24 +151,12 @@ void UpdateLayerPlain(Layer& layer, const double* x, std::size_t count) {
 }
 #endif
 
-bool UseAvx2() {
-#ifdef ZELK_AVX2_LOOPS
-    static const bool avx2 = [] {
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") != 0;
-    }();
-    return avx2;
-#else
-    return false;
-#endif
-}
-
 // The errors of layer l, from 0, while layer l+1 takes its changes; x are the outputs of layer l.
 void ErrorsAndUpdate(Layer& above, const std::vector<double>& x, std::vector<double>& errors) {
     errors.resize(x.size());
     std::fill(errors.begin(), errors.end(), 0.0);
-#ifdef ZELK_AVX2_LOOPS
-    if (UseAvx2()) {
+#ifdef ZELK_AVX2
+    if (detail::UseAvx2()) {
         ErrorsAndUpdateAvx2(above, x.data(), errors.data(), x.size());
         return;
     }
@@ -183,8 +166,8 @@ void ErrorsAndUpdate(Layer& above, const std::vector<double>& x, std::vector<dou
 
 // The changes of layer 1 from the n outputs x of the input layer.
 void UpdateLayer(Layer& layer, const double* x, std::size_t n) {
-#ifdef ZELK_AVX2_LOOPS
-    if (UseAvx2()) {
+#ifdef ZELK_AVX2
+    if (detail::UseAvx2()) {
         UpdateLayerAvx2(layer, x, n);
         return;
     }
