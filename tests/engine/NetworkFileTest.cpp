@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "FileTestSupport.h"
 #include "engine/Network.h"
 #include "engine/NetworkFile.h"
 
@@ -28,65 +29,13 @@ using zelk::LoadNetworkFile;
 using zelk::Network;
 using zelk::Neuron;
 using zelk::SaveNetworkFile;
+using zelktest::Entries;
+using zelktest::ReadFile;
+using zelktest::RunInChild;
+using zelktest::TemporaryDirectory;
+using zelktest::WriteFile;
 
 namespace {
-
-// A fresh directory under the system's temporary directory, removed with all it holds.
-class TemporaryDirectory {
-public:
-    TemporaryDirectory() {
-        static std::atomic<int> counter = 0;
-        for (;;) {
-            path_ = fs::temp_directory_path() / ("zelk-network-test-" + std::to_string(getpid()) +
-                                                 "-" + std::to_string(++counter));
-            if (fs::create_directory(path_)) {
-                break;
-            }
-        }
-    }
-    ~TemporaryDirectory() {
-        std::error_code error;
-        fs::remove_all(path_, error);
-    }
-    TemporaryDirectory(const TemporaryDirectory&) = delete;
-    TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
-
-    const fs::path& Path() const { return path_; }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    fs::path path_;
-};
-
-void WriteFile(const std::string& fileName, const std::string& bytes) {
-    std::ofstream(fileName, std::ios::binary) << bytes;
-}
-
-std::string ReadFile(const std::string& fileName) {
-    std::ifstream in(fileName, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::set<std::string> Entries(const fs::path& directory) {
-    std::set<std::string> names;
-    for (const fs::directory_entry& entry : fs::directory_iterator(directory)) {
-        names.insert(entry.path().filename().string());
-    }
-    return names;
-}
-
-// Runs `body` in a child process and returns its exit code, or -1 when it did not exit.
-int RunInChild(const std::function<int()>& body) {
-    const pid_t child = fork();
-    if (child == 0) {
-        _exit(body());
-    }
-    int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
-        return -1;
-    }
-    return WEXITSTATUS(status);
-}
 
 // Root writes files whatever their permission bits say; other users do not.
 bool PermissionBitsApply(const fs::path& directory) {
