@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -74,11 +75,57 @@ std::string Lower(std::string_view text) {
     return lower;
 }
 
-// The keys of section "NEURON NETWORK" by the file's rules: lines end at LF (a CR before it
-// belongs to the line end); a header is a line whose first non-blank character is "[" with a "]"
-// after it, named by what stands between them; ";" starts a comment; a key line has a "=", with
-// names and values taken without surrounding blanks; names fold ASCII case; repeated headers
-// make one section; the first of repeated keys counts.
+// The lines of an INI file by its rules: lines end at LF (a CR before it belongs to the line end);
+// a header is a line whose first non-blank character is "[" with a "]" after it, named by what
+// stands between them; ";" starts a comment; a key line has a "=", with names and values taken
+// without surrounding blanks; names fold ASCII case; repeated headers make one section.
+struct Line {
+    std::string_view text;  // without the line end
+    bool header = false;
+    bool inSection = false;  // a key line of section "NEURON NETWORK"
+    std::string_view key;    // spelt as in the file
+    std::string_view value;
+};
+
+std::vector<Line> ReadLines(std::string_view text) {
+    std::vector<Line> lines;
+    bool inside = false;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        Line line;
+        line.text = text.substr(start, end - start);
+        if (!line.text.empty() && line.text.back() == '\r') {
+            line.text.remove_suffix(1);
+        }
+        std::string_view rest = line.text;
+        if (start == 0 && rest.substr(0, 3) == "\xEF\xBB\xBF") {
+            rest.remove_prefix(3);
+        }
+        start = end + 1;
+        while (!rest.empty() && IsBlank(rest.front())) {
+            rest.remove_prefix(1);
+        }
+        const std::size_t close = rest.rfind(']');
+        if (!rest.empty() && rest.front() == '[') {
+            if (close != std::string_view::npos && close > 0) {
+                line.header = true;
+                inside = Lower(Trim(rest.substr(1, close - 1))) == "neuron network";
+            }
+        } else if (inside && (rest.empty() || rest.front() != ';')) {
+            const std::size_t equals = rest.find('=');
+            if (equals != std::string_view::npos) {
+                line.inSection = true;
+                line.key = Trim(rest.substr(0, equals));
+                line.value = Trim(rest.substr(equals + 1));
+            }
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The keys of section "NEURON NETWORK"; the first of repeated keys counts.
 struct Section {
     bool found = false;
     std::map<std::string, std::string> keys;
@@ -92,35 +139,15 @@ struct Section {
 Section ReadSection(std::string_view text) {
     Section section;
     bool inside = false;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        const std::size_t end = std::min(text.find('\n', start), text.size());
-        std::string_view line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
+    for (const Line& line : ReadLines(text)) {
+        if (line.header) {
+            const std::size_t open = line.text.find('[');
+            const std::size_t close = line.text.rfind(']');
+            inside = Lower(Trim(line.text.substr(open + 1, close - open - 1))) == "neuron network";
+            section.found = section.found || inside;
         }
-        if (start == 0 && line.substr(0, 3) == "\xEF\xBB\xBF") {
-            line.remove_prefix(3);
-        }
-        start = end + 1;
-        while (!line.empty() && IsBlank(line.front())) {
-            line.remove_prefix(1);
-        }
-        if (!line.empty() && line.front() == '[') {
-            const std::size_t close = line.rfind(']');
-            if (close != std::string_view::npos && close > 0) {
-                inside = Lower(Trim(line.substr(1, close - 1))) == "neuron network";
-                section.found = section.found || inside;
-            }
-            continue;
-        }
-        if (!inside || (!line.empty() && line.front() == ';')) {
-            continue;
-        }
-        const std::size_t equals = line.find('=');
-        if (equals != std::string_view::npos) {
-            section.keys.try_emplace(Lower(Trim(line.substr(0, equals))),
-                                     std::string(Trim(line.substr(equals + 1))));
+        if (line.inSection) {
+            section.keys.try_emplace(Lower(line.key), std::string(line.value));
         }
     }
     return section;
@@ -239,6 +266,104 @@ void CheckSameInFile(const zelk::Network& actual, const zelk::Network& expected,
     }
 }
 
+// The number list of a neuron above the input layer: its synapse values, then its bias value.
+std::string NumberList(const std::vector<double>& values, double bias) {
+    std::string list;
+    for (const double value : values) {
+        list += zelk::FormatNumber(value) + ",";
+    }
+    return list + zelk::FormatNumber(bias);
+}
+
+// What a save writes into a file that did not exist: the section, the texts, the shape, then every
+// neuron's three keys layer by layer and after every layer but the last its bias key.
+std::string ExpectedNewFile(const zelk::Network& network, std::string_view name,
+                            std::string_view type) {
+    std::string shape;
+    for (std::size_t i = 0; i < network.Layers.size(); ++i) {
+        shape += (i > 0 ? "-" : "") + std::to_string(network.Layers[i].Neurons.size());
+    }
+    std::string text = "[NEURON NETWORK]\r\nName=" + std::string(name) +
+                       "\r\nType=" + std::string(type) + "\r\nNetwork=" + shape + "\r\n";
+    for (std::size_t i = 0; i < network.Layers.size(); ++i) {
+        for (std::size_t j = 0; j < network.Layers[i].Neurons.size(); ++j) {
+            const zelk::Neuron& neuron = network.Layers[i].Neurons[j];
+            const std::string key = NeuronKey(i, j);
+            text += key + "=" + zelk::FormatNumber(neuron.Output) + "\r\n";
+            text += key +
+                    "_Weight=" + (i == 0 ? "Input" : NumberList(neuron.Weight, neuron.BiasWeight)) +
+                    "\r\n";
+            text += key + "_DeltaWeight=" +
+                    (i == 0 ? "Input" : NumberList(neuron.DeltaWeight, neuron.DeltaBiasWeight)) +
+                    "\r\n";
+        }
+        if (i + 1 < network.Layers.size()) {
+            text += "NeuronBias" + std::to_string(i) + "=-1\r\n";
+        }
+    }
+    return text;
+}
+
+// The key names, folded, that a save of the network writes.
+std::set<std::string> WrittenKeys(const zelk::Network& network) {
+    std::set<std::string> keys{"name", "type", "network"};
+    for (std::size_t i = 0; i < network.Layers.size(); ++i) {
+        for (std::size_t j = 0; j < network.Layers[i].Neurons.size(); ++j) {
+            const std::string key = Lower(NeuronKey(i, j));
+            keys.insert({key, key + "_weight", key + "_deltaweight"});
+        }
+        if (i + 1 < network.Layers.size()) {
+            keys.insert("neuronbias" + std::to_string(i));
+        }
+    }
+    return keys;
+}
+
+// A save over an existing file keeps every line of it in place; only the first line of each key
+// that the save writes takes the new value, under its name as the file spells it. New keys and a
+// missing section header add lines, nothing else; every line ends in CR LF.
+void CheckKeptLines(std::string_view original, std::string_view saved,
+                    const std::set<std::string>& written, const std::string& what) {
+    for (std::size_t i = saved.find('\n'); i != std::string_view::npos;
+         i = saved.find('\n', i + 1)) {
+        ZELK_FUZZ_CHECK(i > 0 && saved[i - 1] == '\r', what + ": a line ends without CR LF");
+    }
+    ZELK_FUZZ_CHECK(saved.size() >= 2 && saved.substr(saved.size() - 2) == "\r\n",
+                    what + ": the last line ends without CR LF");
+    const std::vector<Line> before = ReadLines(original);
+    const std::vector<Line> after = ReadLines(saved);
+    auto added = [&](const Line& line) {
+        return line.text == "[NEURON NETWORK]" ||
+               (line.inSection && written.contains(Lower(line.key)) &&
+                line.text.starts_with(std::string(line.key) + "="));
+    };
+    std::set<std::string> replaced;
+    std::size_t j = 0;
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        const Line& line = before[i];
+        const bool replace = line.inSection && written.contains(Lower(line.key)) &&
+                             replaced.insert(Lower(line.key)).second;
+        auto matches = [&](const Line& candidate) {
+            return replace ? candidate.inSection && candidate.key == line.key &&
+                                 candidate.text.starts_with(std::string(line.key) + "=")
+                           : candidate.text == line.text;
+        };
+        while (j < after.size() && !matches(after[j])) {
+            ZELK_FUZZ_CHECK(added(after[j]), what + ": line " + std::to_string(i + 1) + " \"" +
+                                                 Escaped(line.text) + "\" became \"" +
+                                                 Escaped(after[j].text) + "\"");
+            ++j;
+        }
+        ZELK_FUZZ_CHECK(j < after.size(), what + ": line " + std::to_string(i + 1) + " \"" +
+                                              Escaped(line.text) + "\" is gone");
+        ++j;
+    }
+    for (; j < after.size(); ++j) {
+        ZELK_FUZZ_CHECK(added(after[j]),
+                        what + ": the line \"" + Escaped(after[j].text) + "\" was added");
+    }
+}
+
 struct Loaded {
     zelk::Network network;
     std::string name;
@@ -344,12 +469,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     what + " saved anew gave the texts \"" + Escaped(second.name) + "\", \"" +
                         Escaped(second.type) + "\", \"" + Escaped(second.shape) + "\"");
     CheckSameInFile(second.network, first.network, what + " saved anew");
+    ZELK_FUZZ_CHECK(ReadFile(fresh) == ExpectedNewFile(first.network, first.name, first.type),
+                    what + " saved anew as \"" + Escaped(ReadFile(fresh)) + "\"");
     zelk::SaveNetworkFile(second.network, again.string(), second.name, second.type);
     ZELK_FUZZ_CHECK(ReadFile(again) == ReadFile(fresh), what + " saved twice differs");
 
     // Over the original: the other lines stay, and the file loads as the network saved.
     WriteFile(over, text);
     zelk::SaveNetworkFile(first.network, over.string(), first.name, first.type);
+    CheckKeptLines(text, ReadFile(over), WrittenKeys(first.network), what + " saved over");
     const Loaded third = LoadBack(over, what + " saved over");
     ZELK_FUZZ_CHECK(third.name == first.name && third.type == first.type &&
                         third.shape == zelk::ShapeText(first.network),
