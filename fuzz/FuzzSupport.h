@@ -143,7 +143,9 @@ inline ShapePlan PlanShape(std::string_view shapeText) {
 }
 
 // Networks up to this many neurons plus synapses keep one fuzz input around a millisecond even
-// under the sanitizers; larger ones take no other paths, only longer.
+// under the sanitizers; larger ones take no other paths, only longer. The network file target,
+// which saves and loads each network three times, stays with smaller ones.
 constexpr std::int64_t kMaxShapeCost = 3000;
+constexpr std::int64_t kMaxFileShapeCost = 800;
 
 }  // namespace zelk::fuzz

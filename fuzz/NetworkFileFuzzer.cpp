@@ -403,7 +403,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Section section = ReadSection(text);
     const std::string storedShape = section.Read("Network");
     const zelk::fuzz::ShapePlan plan = zelk::fuzz::PlanShape(storedShape);
-    if (plan.cost > zelk::fuzz::kMaxShapeCost) {
+    if (plan.cost > zelk::fuzz::kMaxFileShapeCost) {
         return 0;  // a valid network too large to fuzz quickly
     }
     const fs::path original = workFolder / "original.ini";
