@@ -124,18 +124,18 @@ std::string SetField(std::string_view text, char separator, int index, std::stri
     return result;
 }
 
-std::string TrimBlanks(std::string_view text) {
+std::string_view TrimmedView(std::string_view text) {
     auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && blank(text[begin])) {
-        ++begin;
+    while (!text.empty() && blank(text.front())) {
+        text.remove_prefix(1);
     }
-    while (end > begin && blank(text[end - 1])) {
-        --end;
+    while (!text.empty() && blank(text.back())) {
+        text.remove_suffix(1);
     }
-    return std::string(text.substr(begin, end - begin));
+    return text;
 }
+
+std::string TrimBlanks(std::string_view text) { return std::string(TrimmedView(text)); }
 
 namespace {
 
@@ -157,8 +157,8 @@ std::string FormatNumber(double x) {
         return NonFiniteText(x);
     }
     char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, x,
-                                      std::chars_format::general, 10);
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::general, 10);
     return std::string(buffer, result.ptr);
 }
 
@@ -168,8 +168,8 @@ std::string FormatFixed(double x) {
     }
     // The largest double has 309 digits before the point.
     char buffer[400];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, x,
-                                      std::chars_format::fixed, 6);
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::fixed, 6);
     return std::string(buffer, result.ptr);
 }
 

@@ -21,6 +21,8 @@ std::string QuoteField(std::string_view value, char separator, char quote);
 
 // The text without leading and trailing characters of code 32 or below.
 std::string TrimBlanks(std::string_view text);
+// The same as a view into the text, for readers that need no copy.
+std::string_view TrimmedView(std::string_view text);
 
 // Calls `visit(value)` for every field of the text in order, each value exactly as GetField gives
 // it; one scan of the text instead of one per field.

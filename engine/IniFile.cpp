@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "engine/Fields.h"
+
 namespace zelk {
 
 namespace {
@@ -15,17 +17,7 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && IsBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
-bool IsBlankLine(std::string_view line) { return Trim(line).empty(); }
+bool IsBlankLine(std::string_view line) { return TrimmedView(line).empty(); }
 
 // Only ASCII letters fold: bytes of UTF-8 sequences must never change.
 std::string LowerAscii(std::string_view text) {
@@ -57,7 +49,7 @@ LineInfo Classify(std::string_view line, bool firstLine) {
         if (close == std::string_view::npos || close == 0) {
             return {};
         }
-        return {LineKind::Header, Trim(line.substr(1, close - 1))};
+        return {LineKind::Header, TrimmedView(line.substr(1, close - 1))};
     }
     if (line.starts_with(';')) {
         return {};
@@ -66,11 +58,11 @@ LineInfo Classify(std::string_view line, bool firstLine) {
     if (equals == std::string_view::npos) {
         return {};
     }
-    return {LineKind::Key, Trim(line.substr(0, equals))};
+    return {LineKind::Key, TrimmedView(line.substr(0, equals))};
 }
 
 std::string_view ValueOf(std::string_view keyLine) {
-    return Trim(keyLine.substr(keyLine.find('=') + 1));
+    return TrimmedView(keyLine.substr(keyLine.find('=') + 1));
 }
 
 std::runtime_error WriteError(const std::string& fileName) {
@@ -146,15 +138,15 @@ IniFile::LoadResult IniFile::Load(const std::string& fileName) {
 }
 
 bool IniFile::HasSection(std::string_view section) const {
-    return sections_.contains(LowerAscii(Trim(section)));
+    return sections_.contains(LowerAscii(TrimmedView(section)));
 }
 
 const std::string* IniFile::FindLine(std::string_view section, std::string_view key) const {
-    const auto found = sections_.find(LowerAscii(Trim(section)));
+    const auto found = sections_.find(LowerAscii(TrimmedView(section)));
     if (found == sections_.end()) {
         return nullptr;
     }
-    const auto place = found->second.keys.find(LowerAscii(Trim(key)));
+    const auto place = found->second.keys.find(LowerAscii(TrimmedView(key)));
     if (place == found->second.keys.end()) {
         return nullptr;
     }
@@ -176,8 +168,8 @@ std::string IniFile::Read(std::string_view section, std::string_view key,
 }
 
 void IniFile::Write(std::string_view section, std::string_view key, std::string_view value) {
-    section = Trim(section);
-    key = Trim(key);
+    section = TrimmedView(section);
+    key = TrimmedView(key);
     // A line end inside a text would split its line and could plant keys of its own; a key name
     // with "=", or one that reads as a header or comment, would not read back as itself.
     const auto hasLineEnd = [](std::string_view text) {

@@ -161,7 +161,7 @@ void BuildNetwork(Network& network, std::string_view shapeText) {
     // The layer list ends at the first field that is blank after trimming.
     std::vector<int64_t> sizes;
     ForEachField(shapeText, '-', '"', [&, ended = false](const std::string& field) mutable {
-        ended = ended || TrimBlanks(field).empty();
+        ended = ended || TrimmedView(field).empty();
         if (!ended) {
             sizes.push_back(ReadLayerSize(field));
         }

@@ -75,7 +75,7 @@ std::string ConvertOutputLine(const std::string& line, Convert convert) {
     std::vector<std::string> converted;
     bool blankSeen = false;
     zelk::ForEachField(line, kSeparator, kQuote, [&](const std::string& field) {
-        if (blankSeen || zelk::TrimBlanks(field).empty()) {
+        if (blankSeen || zelk::TrimmedView(field).empty()) {
             blankSeen = true;
             return;
         }
@@ -174,7 +174,7 @@ void TFormBase::ButtonVypocetClick(QObject* /*sender*/) {
         std::size_t k = 0;
         bool blankSeen = false;
         zelk::ForEachField(output, kSeparator, kQuote, [&](const std::string& field) {
-            if (blankSeen || zelk::TrimBlanks(field).empty()) {
+            if (blankSeen || zelk::TrimmedView(field).empty()) {
                 blankSeen = true;
                 return;
             }
