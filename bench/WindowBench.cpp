@@ -39,6 +39,8 @@ void Build(TFormBase& f, const std::string& shape) {
 
 // (3) the window's training command on the same samples. Memo gets a weight report per command;
 // it is cleared between commands, outside the timing, so that the pane does not grow for ever.
+// Between two clicks the event loop paints what the last command changed; so does the pause here,
+// or the next command's first repaint of the progress bar would paint it all on its own time.
 void TrainWindow(benchmark::State& state, const Workload* workload) {
     TFormBase& f = Form();
     Build(f, workload->shape);
@@ -52,6 +54,7 @@ void TrainWindow(benchmark::State& state, const Workload* workload) {
         f.Memo->clear();
         f.CheckBoxStart->setChecked(start);
         start = false;
+        QApplication::processEvents();
         state.ResumeTiming();
         f.ButtonNaucitClick();
     }
