@@ -6,15 +6,15 @@ namespace bench {
 
 namespace {
 
-// (1) the step on prepared vectors: the engine's arithmetic alone.
-void TrainVectors(benchmark::State& state, const Workload* workload) {
+// Trains the workload's samples once per iteration, the first step starting anew.
+template <class Step>
+void Train(benchmark::State& state, const Workload* workload, Step step) {
     zelk::Network network;
     zelk::BuildNetwork(network, workload->shape);
     bool continueLearning = false;
     for (auto _ : state) {
         for (std::size_t j = 0; j < workload->inputs.size(); ++j) {
-            zelk::BackPropagationStep(network, workload->inputs[j], workload->desired[j],
-                                      continueLearning);
+            step(network, j, continueLearning);
             continueLearning = true;
         }
     }
@@ -24,22 +24,22 @@ void TrainVectors(benchmark::State& state, const Workload* workload) {
         static_cast<double>(state.iterations()) * static_cast<double>(workload->SampleCount()));
 }
 
+// (1) the step on prepared vectors: the engine's arithmetic alone.
+void TrainVectors(benchmark::State& state, const Workload* workload) {
+    Train(state, workload,
+          [workload](zelk::Network& network, std::size_t j, bool continueLearning) {
+              zelk::BackPropagationStep(network, workload->inputs[j], workload->desired[j],
+                                        continueLearning);
+          });
+}
+
 // (2) the step on pattern-line texts, as the window calls it: reading the numbers included.
 void TrainTexts(benchmark::State& state, const Workload* workload) {
-    zelk::Network network;
-    zelk::BuildNetwork(network, workload->shape);
-    bool continueLearning = false;
-    for (auto _ : state) {
-        for (std::size_t j = 0; j < workload->inputLines.size(); ++j) {
-            zelk::TrainSample(network, workload->inputLines[j], workload->desiredLines[j],
-                              continueLearning);
-            continueLearning = true;
-        }
-    }
-    benchmark::DoNotOptimize(network.Layers.back().Neurons.front().Weight.data());
-    SetTrainingCounters(
-        state, *workload,
-        static_cast<double>(state.iterations()) * static_cast<double>(workload->SampleCount()));
+    Train(state, workload,
+          [workload](zelk::Network& network, std::size_t j, bool continueLearning) {
+              zelk::TrainSample(network, workload->inputLines[j], workload->desiredLines[j],
+                                continueLearning);
+          });
 }
 
 }  // namespace
