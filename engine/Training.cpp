@@ -61,8 +61,8 @@ struct Terms {
 // w_k[g] change: dw = eta * delta * x + alpha * dwPrev in exactly this order; saved files depend
 // on every rounding. This finishes neuron k from synapse g on, one synapse at a time; at most
 // `left` synapses are still to change (a bound that keeps the compiler from widening the loop).
-template <std::size_t left = SIZE_MAX>
-[[gnu::always_inline]] inline void ErrorsAndUpdateFrom(const Terms& t, Neuron& k, const double* x,
+template <std::size_t left = SIZE_MAX, class Inputs>
+[[gnu::always_inline]] inline void ErrorsAndUpdateFrom(const Terms& t, Neuron& k, const Inputs& x,
                                                        double* e, std::size_t count,
                                                        std::size_t g) {
     for (std::size_t i = 0; i < left && g < t.updated; ++i, ++g) {
@@ -82,8 +82,8 @@ template <std::size_t left = SIZE_MAX>
 }
 
 // The changes of a neuron of the first hidden layer, whose errors nobody reads, from synapse s on.
-template <std::size_t left = SIZE_MAX>
-[[gnu::always_inline]] inline void UpdateFrom(const Terms& t, Neuron& k, const double* x,
+template <std::size_t left = SIZE_MAX, class Inputs>
+[[gnu::always_inline]] inline void UpdateFrom(const Terms& t, Neuron& k, const Inputs& x,
                                               std::size_t s) {
     for (std::size_t i = 0; i < left && s < t.updated; ++i, ++s) {
         t.dw[s] = t.step * x[s] + kMomentum * t.dw[s];
@@ -181,27 +181,18 @@ void UpdateLayer(Layer& layer, const double* x, std::size_t n) {
 // until the stores reach the cache, on every step of a small net.)
 constexpr std::size_t kSmallLayer = 4;
 
+// The outputs of a small layer read straight from its neurons, in place of a buffer of x[g].
+struct OutputsOf {
+    const Neuron* neurons;
+    double operator[](std::size_t g) const { return neurons[g].Output; }
+};
+
 void SmallErrorsAndUpdate(Layer& above, Layer& layer) {
     const std::size_t count = layer.Neurons.size();
     Neuron* below = layer.Neurons.data();
     double e[kSmallLayer - 1] = {0.0, 0.0, 0.0};
     for (Neuron& k : above.Neurons) {
-        const Terms t(k, count);
-        std::size_t g = 0;
-        for (; g < t.updated; ++g) {
-            e[g] = e[g] + t.delta * t.w[g];
-            e[g] = e[g] + t.biasTerm;
-            t.dw[g] = t.step * below[g].Output + kMomentum * t.dw[g];
-            t.w[g] = t.w[g] + t.dw[g];
-        }
-        for (; g < t.withWeight; ++g) {
-            e[g] = e[g] + t.delta * t.w[g];
-            e[g] = e[g] + t.biasTerm;
-        }
-        for (; g < count; ++g) {
-            e[g] = e[g] + t.biasTerm;
-        }
-        UpdateBias(k, t.step);
+        ErrorsAndUpdateFrom(Terms(k, count), k, OutputsOf{below}, e, count, 0);
     }
     for (std::size_t g = 0; g < count; ++g) {
         below[g].ErrorTerm = ErrorTerm(below[g].Output, e[g]);
@@ -210,14 +201,8 @@ void SmallErrorsAndUpdate(Layer& above, Layer& layer) {
 
 void SmallUpdate(Layer& layer, const Layer& input) {
     const std::size_t count = input.Neurons.size();
-    const Neuron* below = input.Neurons.data();
     for (Neuron& k : layer.Neurons) {
-        const Terms t(k, count);
-        for (std::size_t s = 0; s < t.updated; ++s) {
-            t.dw[s] = t.step * below[s].Output + kMomentum * t.dw[s];
-            t.w[s] = t.w[s] + t.dw[s];
-        }
-        UpdateBias(k, t.step);
+        UpdateFrom(Terms(k, count), k, OutputsOf{input.Neurons.data()}, 0);
     }
 }
 
