@@ -299,18 +299,18 @@ void Sums4(const double* const* w, const double* x, std::size_t m, double* sums)
 // fused form), so each sum keeps its bits. The weights are stored per neuron: two synapses of
 // four neurons are loaded as (a0 a1 c0 c1) and (b0 b1 d0 d1) and interleaved into (a0 b0 c0 d0)
 // and (a1 b1 c1 d1).
-template <int Groups>
+template <std::size_t Groups>
 __attribute__((target("avx2"))) void SumsAvx2(const double* const* w, const double* x,
                                               std::size_t m, double* sums) {
     __m256d s[Groups];
-    for (int g = 0; g < Groups; ++g) {
+    for (std::size_t g = 0; g < Groups; ++g) {
         s[g] = _mm256_setzero_pd();
     }
     std::size_t k = 0;
     for (; k + 2 <= m; k += 2) {
         const __m256d x0 = _mm256_broadcast_sd(x + k);
         const __m256d x1 = _mm256_broadcast_sd(x + k + 1);
-        for (int g = 0; g < Groups; ++g) {
+        for (std::size_t g = 0; g < Groups; ++g) {
             const double* const* p = w + 4 * g;
             const __m256d ac = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_loadu_pd(p[0] + k)),
                                                     _mm_loadu_pd(p[2] + k), 1);
@@ -322,13 +322,13 @@ __attribute__((target("avx2"))) void SumsAvx2(const double* const* w, const doub
     }
     if (k < m) {
         const __m256d xk = _mm256_broadcast_sd(x + k);
-        for (int g = 0; g < Groups; ++g) {
+        for (std::size_t g = 0; g < Groups; ++g) {
             const double* const* p = w + 4 * g;
             const __m256d v = _mm256_set_pd(p[3][k], p[2][k], p[1][k], p[0][k]);
             s[g] = _mm256_add_pd(s[g], _mm256_mul_pd(v, xk));
         }
     }
-    for (int g = 0; g < Groups; ++g) {
+    for (std::size_t g = 0; g < Groups; ++g) {
         _mm256_storeu_pd(sums + 4 * g, s[g]);
     }
 }

@@ -217,7 +217,7 @@ std::pair<int, int> ExpectSameTraining(const std::vector<int32_t>& sizes, int cy
     }
     zelk::SetOverflowReporter({});
     EXPECT_EQ(reported, plain.overflows);
-    EXPECT_EQ(network.TrainedSamples, static_cast<double>(cycles) * samples.size());
+    EXPECT_EQ(network.TrainedSamples, static_cast<double>(cycles) * static_cast<double>(samples.size()));
     return {plain.overflows, plain.ones};
 }
 
