@@ -6,5 +6,6 @@
 #include "engine/Fields.h"
 #include "engine/Network.h"
 #include "engine/NetworkFile.h"
+#include "engine/Numbers.h"
 #include "engine/Training.h"
 #include "engine/WeightReport.h"

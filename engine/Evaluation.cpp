@@ -1,15 +1,14 @@
 #include "engine/Evaluation.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <limits>
 #include <utility>
 
 #include "engine/Avx2.h"
 #include "engine/Fields.h"
+#include "engine/Numbers.h"
 
 namespace zelk {
 
@@ -24,15 +23,6 @@ constexpr char kQuote = '"';
 constexpr double kExpOverflow = 709.7822265625;
 constexpr double kExpUnderflow = -708.39599609375;
 
-// The quick reading of ReadNumber: up to 19 digits fit in 64 bits, integers up to 2^53 and powers
-// of ten up to 10^22 are exact doubles.
-constexpr std::size_t kFastDigits = 19;
-constexpr uint64_t kExactInteger = uint64_t{1} << 53;
-constexpr int64_t kExactPowers = 22;
-constexpr double kPowersOfTen[kExactPowers + 1] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
 std::function<void(const std::string&)> overflowReporter;
 
 // Out of line: the forward pass's loops stay small.
@@ -42,212 +32,10 @@ std::function<void(const std::string&)> overflowReporter;
     }
 }
 
-bool IsWhiteSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// The decimal exponent of the first nonzero digit of a number text that did not fit a double:
-// above 0 it overflowed, below it underflowed.
-int64_t DecimalExponent(std::string_view mantissa, std::string_view exponent) {
-    int64_t power = 0;
-    bool negativePower = false;
-    std::size_t i = 0;
-    if (!exponent.empty() && (exponent[0] == '+' || exponent[0] == '-')) {
-        negativePower = exponent[0] == '-';
-        i = 1;
-    }
-    for (; i < exponent.size(); ++i) {
-        power = std::min<int64_t>(power * 10 + (exponent[i] - '0'), int64_t{1} << 40);
-    }
-    if (negativePower) {
-        power = -power;
-    }
-    const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
-    const std::size_t first = mantissa.find_first_not_of("0.");
-    if (first == std::string_view::npos) {
-        return power;
-    }
-    const auto position = static_cast<int64_t>(first);
-    const auto pointPosition = static_cast<int64_t>(point);
-    return power +
-           (position < pointPosition ? pointPosition - position - 1 : pointPosition - position);
-}
-
-// The digits of a plain decimal, digits with at most one "." among or after them: the integer
-// they form (exact while there are at most 19), how many there are and how many follow the point.
-struct Decimal {
-    uint64_t mantissa = 0;
-    std::size_t digits = 0;
-    std::size_t fractionDigits = 0;
-};
-
-// Scans a plain decimal from p and gives the position after it.
-const char* ScanDecimal(const char* p, const char* end, Decimal& decimal) {
-    const char* const start = p;
-    for (; p < end && IsDigit(*p); ++p) {
-        decimal.mantissa = decimal.mantissa * 10 + static_cast<uint64_t>(*p - '0');
-    }
-    decimal.digits = static_cast<std::size_t>(p - start);
-    if (p < end && *p == '.') {
-        const char* const fraction = ++p;
-        for (; p < end && IsDigit(*p); ++p) {
-            decimal.mantissa = decimal.mantissa * 10 + static_cast<uint64_t>(*p - '0');
-        }
-        decimal.fractionDigits = static_cast<std::size_t>(p - fraction);
-        decimal.digits += decimal.fractionDigits;
-    }
-    return p;
-}
-
-// The value of mantissa x 10^(exponent - fractionDigits) when it can be had quickly: an integer of
-// at most 2^53 and a power of ten of at most 10^22 are both exact doubles, so one multiplication
-// or division rounds correctly, to the very value the full conversion gives.
-bool QuickValue(const Decimal& decimal, int64_t exponent, double& value) {
-    if (decimal.digits > kFastDigits || decimal.mantissa > kExactInteger) {
-        return false;
-    }
-    const int64_t power = exponent - static_cast<int64_t>(decimal.fractionDigits);
-    if (power < -kExactPowers || power > kExactPowers) {
-        return false;
-    }
-    const double m = static_cast<double>(decimal.mantissa);
-    value = power < 0 ? m / kPowersOfTen[-power] : m * kPowersOfTen[power];
-    return true;
-}
-}  // namespace
-
-double ReadNumber(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && IsWhiteSpace(text[i])) {
-        ++i;
-    }
-    bool negative = false;
-    bool signed_ = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        signed_ = true;
-        ++i;
-    }
-    const std::string_view rest = text.substr(i);
-    if (signed_ && rest.starts_with("INF")) {
-        return negative ? -std::numeric_limits<double>::infinity()
-                        : std::numeric_limits<double>::infinity();
-    }
-    if (signed_ && rest.starts_with("NAN")) {
-        const double nan = std::numeric_limits<double>::quiet_NaN();
-        return negative ? -nan : nan;
-    }
-
-    const char* const begin = text.data() + i;
-    const char* const end = text.data() + text.size();
-    Decimal decimal;
-    const char* p = ScanDecimal(begin, end, decimal);
-    if (decimal.digits == 0) {
-        return 0.0;
-    }
-    const char* const mantissaEnd = p;
-    int64_t exponent = 0;
-    if (p < end && (*p == 'e' || *p == 'E')) {
-        const char* q = p + 1;
-        bool negativeExponent = false;
-        if (q < end && (*q == '+' || *q == '-')) {
-            negativeExponent = *q == '-';
-            ++q;
-        }
-        if (q < end && IsDigit(*q)) {
-            for (; q < end && IsDigit(*q); ++q) {
-                exponent = std::min<int64_t>(exponent * 10 + (*q - '0'), int64_t{1} << 40);
-            }
-            exponent = negativeExponent ? -exponent : exponent;
-            p = q;
-        }
-    }
-
-    double value = 0.0;
-    if (!QuickValue(decimal, exponent, value)) {
-        const auto result = std::from_chars(begin, p, value);
-        if (result.ec == std::errc::result_out_of_range) {
-            const std::string_view mantissa(begin, static_cast<std::size_t>(mantissaEnd - begin));
-            const std::string_view exponentText =
-                mantissaEnd < p ? std::string_view(mantissaEnd + 1,
-                                                   static_cast<std::size_t>(p - mantissaEnd - 1))
-                                : std::string_view{};
-            value = DecimalExponent(mantissa, exponentText) > 0
-                        ? std::numeric_limits<double>::infinity()
-                        : 0.0;
-        }
-    }
-    return negative ? -value : value;
-}
-
-ValueVector ReadPattern(std::string_view line, int32_t n) {
-    ValueVector pattern;
-    pattern.Resize(n);
-    const std::size_t count = pattern.Values.size();
-    const char* const end = line.data() + line.size();
-    const char* start = line.data();
-    for (std::size_t i = 0; i < count;) {
-        // Most fields are plain numbers such as "0.25": read them in one scan.
-        Decimal decimal;
-        const char* p = ScanDecimal(start, end, decimal);
-        double value = 0.0;
-        if (decimal.digits > 0 && (p == end || *p == kSeparator) && QuickValue(decimal, 0, value)) {
-            pattern.Values[i++] = value;
-            if (p == end) {
-                break;  // the last field; the values after it stay 0
-            }
-            start = p + 1;
-            continue;
-        }
-        // A field without quote characters is its own value. From the first quote character on,
-        // the quote state matters and the fields are cut the general way.
-        p = start;
-        while (p < end && *p != kSeparator && *p != kQuote) {
-            ++p;
-        }
-        if (p < end && *p == kQuote) {
-            const std::string_view rest(start, static_cast<std::size_t>(end - start));
-            ForEachField(rest, kSeparator, kQuote, [&](const std::string& field) {
-                if (i < count) {
-                    pattern.Values[i] = ReadNumber(field);
-                }
-                ++i;
-            });
-            break;
-        }
-        pattern.Values[i++] =
-            ReadNumber(std::string_view(start, static_cast<std::size_t>(p - start)));
-        if (p == end) {
-            break;
-        }
-        start = p + 1;
-    }
-    return pattern;
-}
-
-void SetOverflowReporter(std::function<void(const std::string& message)> report) {
-    overflowReporter = std::move(report);
-}
-
-double Activation(double x, double theta) {
-    const double t = theta - x;
-    if (t >= kExpOverflow) {
-        ReportOverflow();
-        return 0.0;
-    }
-    if (t <= kExpUnderflow) {
-        return 1.0;
-    }
-    const double y = 1.0 / (std::exp(t) + 1.0);
-    // A result that cannot be computed (a potential that is not a number) gives 0.
-    return std::isnan(y) ? 0.0 : y;
-}
-
-namespace {
-
-// Activation(x, 0) written out where the forward pass runs it once per neuron: the same
-// operations in the same order, inlined.
-inline double Logistic(double x) {
-    const double t = kThreshold - x;
+// The logistic function 1 / (e^t + 1) of t = theta - x. Beyond the limits e^t overflows (the
+// output is 0, with a report) or vanishes (the output is exactly 1). Between them e^t is finite
+// and positive, so only a potential that is not a number makes the result fail: it gives 0.
+[[gnu::always_inline]] inline double Logistic(double t) {
     if (t >= kExpOverflow) [[unlikely]] {
         ReportOverflow();
         return 0.0;
@@ -255,13 +43,21 @@ inline double Logistic(double x) {
     if (t <= kExpUnderflow) [[unlikely]] {
         return 1.0;
     }
-    // Between the two limits e^t is finite and positive, so only a potential that is not a number
-    // makes the result fail; it is caught before the division instead of after it.
     if (std::isnan(t)) [[unlikely]] {
         return 0.0;
     }
     return 1.0 / (std::exp(t) + 1.0);
 }
+
+}  // namespace
+
+void SetOverflowReporter(std::function<void(const std::string& message)> report) {
+    overflowReporter = std::move(report);
+}
+
+double Activation(double x, double theta) { return Logistic(theta - x); }
+
+namespace {
 
 // Clears the network's Busy marker on every way out of a pass.
 class BusyGuard {
@@ -347,7 +143,7 @@ std::size_t Synapses(const Neuron& neuron, std::size_t below) {
 inline void Finish(Neuron& neuron, double sum, double* output) {
     sum = sum + neuron.BiasWeight * kBiasInput;
     neuron.Potential = sum;
-    neuron.Output = Logistic(sum);
+    neuron.Output = Logistic(kThreshold - sum);
     *output = neuron.Output;
 }
 

@@ -8,15 +8,6 @@
 
 namespace zelk {
 
-// The number at the start of a text (after white space): an optional sign, digits with at most one
-// ".", an optional exponent. "+INF", "-INF", "+NAN", "-NAN" in capitals after a sign. Anything
-// else reads as 0; the decimal point is "." whatever the locale.
-double ReadNumber(std::string_view text);
-
-// n values read from a pattern line: fields split at "-" with the double quote as the quote
-// character; missing or non-numeric values read as 0, surplus ones are ignored.
-ValueVector ReadPattern(std::string_view line, int32_t n);
-
 // The logistic function 1 / (e^(theta - x) + 1); exactly 1 far above theta, exactly 0 far below
 // it (with an overflow report), and 0 when the result cannot be computed.
 double Activation(double x, double theta);

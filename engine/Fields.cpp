@@ -1,8 +1,5 @@
 #include "engine/Fields.h"
 
-#include <charconv>
-#include <cmath>
-
 namespace zelk {
 
 std::string UnquoteField(std::string_view field, char quote) {
@@ -136,41 +133,5 @@ std::string_view TrimmedView(std::string_view text) {
 }
 
 std::string TrimBlanks(std::string_view text) { return std::string(TrimmedView(text)); }
-
-namespace {
-
-// Infinities and not-a-number values as the number texts write them, or empty for a finite x.
-std::string NonFiniteText(double x) {
-    if (std::isinf(x)) {
-        return x < 0 ? "-INF" : "+INF";
-    }
-    if (std::isnan(x)) {
-        return std::signbit(x) ? "-NAN" : "+NAN";
-    }
-    return {};
-}
-
-}  // namespace
-
-std::string FormatNumber(double x) {
-    if (!std::isfinite(x)) {
-        return NonFiniteText(x);
-    }
-    char buffer[32];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::general, 10);
-    return std::string(buffer, result.ptr);
-}
-
-std::string FormatFixed(double x) {
-    if (!std::isfinite(x)) {
-        return NonFiniteText(x);
-    }
-    // The largest double has 309 digits before the point.
-    char buffer[400];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, x, std::chars_format::fixed, 6);
-    return std::string(buffer, result.ptr);
-}
 
 }  // namespace zelk

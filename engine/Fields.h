@@ -29,13 +29,6 @@ std::string_view TrimmedView(std::string_view text);
 template <class Visit>
 void ForEachField(std::string_view text, char separator, char quote, Visit&& visit);
 
-// The double in the "%.10g" form, "." as the decimal point whatever the locale;
-// infinities and not-a-number values as "+INF", "-INF", "+NAN", "-NAN".
-std::string FormatNumber(double x);
-
-// The double in the "%f" form: fixed notation with six decimals, "." as the decimal point.
-std::string FormatFixed(double x);
-
 // The value of one field, [begin, end) of a text: enclosing quotes dropped, doubled quotes as one.
 std::string UnquoteField(std::string_view field, char quote);
 

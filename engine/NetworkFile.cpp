@@ -4,9 +4,9 @@
 #include <stdexcept>
 #include <utility>
 
-#include "engine/Evaluation.h"
 #include "engine/Fields.h"
 #include "engine/IniFile.h"
+#include "engine/Numbers.h"
 
 namespace zelk {
 

@@ -5,6 +5,7 @@
 
 #include "engine/Avx2.h"
 #include "engine/Evaluation.h"
+#include "engine/Numbers.h"
 
 namespace zelk {
 

@@ -1,6 +1,6 @@
 #include "engine/WeightReport.h"
 
-#include "engine/Fields.h"
+#include "engine/Numbers.h"
 
 namespace zelk {
 
