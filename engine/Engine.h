@@ -1,9 +1,9 @@
 #pragma once
 
 // The network engine: text in, text out, no user interface.
-#include "engine/CommaText.h"
 #include "engine/Evaluation.h"
 #include "engine/Fields.h"
+#include "engine/NameText.h"
 #include "engine/Network.h"
 #include "engine/NetworkFile.h"
 #include "engine/Numbers.h"

@@ -62,36 +62,39 @@ void CheckRoundTrip(const std::vector<std::string>& lines) {
                                        "\" read back as " + DescribeLines(read));
 }
 
-// The window keeps its three pattern lists in the name text of the network file: field k (1 to 3,
-// separator ";", quote the double quote) holds the comma text of list k. Pane lines have no line
-// ends. The lists must come back as they were, and the name text must be one the file keeps
-// verbatim: no line end, no blank at either end (values are read without surrounding blanks).
+// The window keeps its three pattern lists in the name text of the network file. Pane lines have
+// no line ends. The lists must come back as they were, and the name text must be one the file
+// keeps verbatim: no line end, no blank at either end (values are read without surrounding
+// blanks).
 void CheckWindowLists(FuzzedDataProvider& provider) {
-    std::vector<std::string> lists[3];
-    std::string name;
-    name = zelk::SetField(name, ';', 0, "Zelk - test environment", '"');
+    zelk::PatternLists lists;
+    std::vector<std::string>* const parts[] = {&lists.Inputs, &lists.Samples, &lists.Desired};
     std::string what = "lists";
-    for (int k = 0; k < 3; ++k) {
+    for (std::vector<std::string>* list : parts) {
         const int count = provider.ConsumeIntegralInRange(0, 6);
         for (int i = 0; i < count; ++i) {
             std::string line = provider.ConsumeRandomLengthString(32);
             std::erase_if(line, [](char c) { return c == '\n' || c == '\r'; });
-            lists[k].push_back(std::move(line));
+            list->push_back(std::move(line));
         }
-        name = zelk::SetField(name, ';', k + 1, zelk::WriteCommaText(lists[k]), '"');
-        what += " [" + DescribeLines(lists[k]) + "]";
+        what += " [" + DescribeLines(*list) + "]";
     }
+    const std::string name = zelk::WriteNameText(lists);
     what += " in the name text \"" + Escaped(name) + "\"";
     ZELK_FUZZ_CHECK(name.find_first_of("\r\n") == std::string::npos && !name.empty() &&
                         static_cast<unsigned char>(name.front()) > 32 &&
                         static_cast<unsigned char>(name.back()) > 32,
                     what);
+    // Field by field: the label, then the comma text of each list.
+    ZELK_FUZZ_CHECK(zelk::GetField(name, ';', 0, '"') == zelk::kNameLabel, what);
     for (int k = 0; k < 3; ++k) {
-        const std::vector<std::string> read =
-            zelk::ReadCommaText(zelk::GetField(name, ';', k + 1, '"'));
-        ZELK_FUZZ_CHECK(read == lists[k], what + " read back list " + std::to_string(k + 1) +
-                                              " as " + DescribeLines(read));
+        ZELK_FUZZ_CHECK(zelk::GetField(name, ';', k + 1, '"') == zelk::WriteCommaText(*parts[k]),
+                        what + ": field " + std::to_string(k + 1));
     }
+    const zelk::PatternLists read = zelk::ReadNameText(name);
+    ZELK_FUZZ_CHECK(read == lists, what + " read back as [" + DescribeLines(read.Inputs) + "] [" +
+                                       DescribeLines(read.Samples) + "] [" +
+                                       DescribeLines(read.Desired) + "]");
 }
 
 }  // namespace

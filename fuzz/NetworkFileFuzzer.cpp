@@ -447,9 +447,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckLoaded(first.network, section, plan, what);
 
     // The window reads its three pattern lists back from the name text.
-    for (int k = 1; k <= 3; ++k) {
-        zelk::ReadCommaText(zelk::GetField(first.name, ';', k, '"'));
-    }
+    zelk::ReadNameText(first.name);
 
     if (HasLineEnd(first.name) || HasLineEnd(first.type)) {
         try {

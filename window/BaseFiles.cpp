@@ -10,9 +10,6 @@
 
 namespace {
 
-// The label in field 0 of the name text; a load never looks at it.
-constexpr const char* kNameLabel = "Zelk - test environment";
-
 // The file name with its extension replaced by ".ini". The extension starts at the last "." that
 // stands after every "/", "\" and ":", so a "." in a directory name is left alone.
 std::string WithIniExtension(const std::string& fileName) {
@@ -43,16 +40,9 @@ void TFormBase::BitBtnSaveClick(QObject* /*sender*/) {
     const std::string fileName = WithIniExtension(chosen);
     SaveDialog->selectFile(QString::fromStdString(fileName));
 
-    // The three pattern lists travel in the name text, one ";" field each, as comma texts.
-    std::string nameText;
-    nameText = zelk::SetField(nameText, ';', 0, kNameLabel, '"');
-    nameText =
-        zelk::SetField(nameText, ';', 1, zelk::WriteCommaText(Base::PaneLines(MemoVstup)), '"');
-    nameText =
-        zelk::SetField(nameText, ';', 2, zelk::WriteCommaText(Base::PaneLines(MemoUceni)), '"');
-    nameText =
-        zelk::SetField(nameText, ';', 3, zelk::WriteCommaText(Base::PaneLines(MemoVysledek)), '"');
-
+    // The three pattern lists travel in the name text.
+    const std::string nameText = zelk::WriteNameText(
+        {Base::PaneLines(MemoVstup), Base::PaneLines(MemoUceni), Base::PaneLines(MemoVysledek)});
     zelk::SaveNetworkFile(Base::Network, fileName, nameText, "");
     OpenDialog->selectFile(QString::fromStdString(fileName));
 }
@@ -71,9 +61,10 @@ void TFormBase::BitBtnLoadClick(QObject* sender) {
     Base::LoadedNameText = nameText;
     Base::LoadedTypeText = typeText;
 
-    Base::SetPaneLines(MemoVstup, zelk::ReadCommaText(zelk::GetField(nameText, ';', 1, '"')));
-    Base::SetPaneLines(MemoUceni, zelk::ReadCommaText(zelk::GetField(nameText, ';', 2, '"')));
-    Base::SetPaneLines(MemoVysledek, zelk::ReadCommaText(zelk::GetField(nameText, ';', 3, '"')));
+    const zelk::PatternLists lists = zelk::ReadNameText(nameText);
+    Base::SetPaneLines(MemoVstup, lists.Inputs);
+    Base::SetPaneLines(MemoUceni, lists.Samples);
+    Base::SetPaneLines(MemoVysledek, lists.Desired);
     SaveDialog->selectFile(QString::fromStdString(fileName));
     // The next training goes on from the loaded weights and delta weights.
     CheckBoxStart->setChecked(false);

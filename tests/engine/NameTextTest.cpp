@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/CommaText.h"
+#include "engine/NameText.h"
 
 using zelk::ReadCommaText;
 using zelk::WriteCommaText;
@@ -118,4 +118,25 @@ TEST(CommaText, RoundTripOfRandomLineLists) {
         const std::string text = WriteCommaText(lines);
         ASSERT_EQ(ReadCommaText(text), lines) << "comma text: " << text;
     }
+}
+
+TEST(NameText, LabelThenOneCommaTextPerList) {
+    const Lines patterns{"0-0", "0-1", "1-0", "1-1"};
+    EXPECT_EQ(zelk::WriteNameText({patterns, patterns, {"0", "0", "0", "0"}}),
+              "Zelk - test environment;0-0,0-1,1-0,1-1;0-0,0-1,1-0,1-1;0,0,0,0");
+    EXPECT_EQ(zelk::WriteNameText({}), "Zelk - test environment");
+    EXPECT_EQ(zelk::WriteNameText({{"a"}, {}, {"b"}}), "Zelk - test environment;a;;b");
+    EXPECT_EQ(zelk::WriteNameText({{"a"}, {}, {}}), "Zelk - test environment;a");
+    // A comma text with ";" or a quote is quoted once more as a field.
+    EXPECT_EQ(zelk::WriteNameText({{"a;b"}, {""}, {}}),
+              "Zelk - test environment;\"a;b\";\"\"\"\"\"\"");
+}
+
+TEST(NameText, ListsComeBackAndMissingFieldsAreEmpty) {
+    const zelk::PatternLists lists{{"0 1", "a;b", "say \"hi\""}, {}, {""}};
+    EXPECT_EQ(zelk::ReadNameText(zelk::WriteNameText(lists)), lists);
+    EXPECT_EQ(zelk::ReadNameText(""), zelk::PatternLists{});
+    // Field 0 is not looked at; fields after the third are ignored.
+    EXPECT_EQ(zelk::ReadNameText("anything;x y;;1,2;more"),
+              (zelk::PatternLists{{"x", "y"}, {}, {"1", "2"}}));
 }

@@ -1,4 +1,6 @@
-#include "engine/CommaText.h"
+#include "engine/NameText.h"
+
+#include "engine/Fields.h"
 
 namespace zelk {
 
@@ -97,6 +99,32 @@ std::vector<std::string> ReadCommaText(std::string_view text) {
         }
     }
     return lines;
+}
+
+}  // namespace zelk
+
+namespace zelk {
+
+namespace {
+
+constexpr char kFieldSeparator = ';';
+constexpr char kQuote = '"';
+
+}  // namespace
+
+std::string WriteNameText(const PatternLists& lists) {
+    std::string text = SetField({}, kFieldSeparator, 0, kNameLabel, kQuote);
+    text = SetField(text, kFieldSeparator, 1, WriteCommaText(lists.Inputs), kQuote);
+    text = SetField(text, kFieldSeparator, 2, WriteCommaText(lists.Samples), kQuote);
+    return SetField(text, kFieldSeparator, 3, WriteCommaText(lists.Desired), kQuote);
+}
+
+PatternLists ReadNameText(std::string_view nameText) {
+    PatternLists lists;
+    lists.Inputs = ReadCommaText(GetField(nameText, kFieldSeparator, 1, kQuote));
+    lists.Samples = ReadCommaText(GetField(nameText, kFieldSeparator, 2, kQuote));
+    lists.Desired = ReadCommaText(GetField(nameText, kFieldSeparator, 3, kQuote));
+    return lists;
 }
 
 }  // namespace zelk
