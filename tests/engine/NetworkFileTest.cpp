@@ -93,7 +93,7 @@ bool IsBuildWeight(double w) {
            std::abs(thousandths - std::round(thousandths)) < 1e-6;
 }
 
-void ExpectSameNetwork(const Network& actual, const Network& expected) {
+void ExpectEqualFieldByField(const Network& actual, const Network& expected) {
     ASSERT_EQ(actual.LayerCount, expected.LayerCount);
     ASSERT_EQ(actual.Layers.size(), expected.Layers.size());
     EXPECT_EQ(actual.SynapseCount, expected.SynapseCount);
@@ -356,7 +356,7 @@ TEST(SaveNetworkFile, SmallerNetworkOverLargerOneKeepsStaleKeys) {
     }
     worked.Layers[1].Neurons[0].Potential = 0.0;
     worked.Layers[1].Neurons[0].Output = 0.5312093734;
-    ExpectSameNetwork(loaded.network, worked);
+    ExpectEqualFieldByField(loaded.network, worked);
 }
 
 TEST(LoadNetworkFile, SectionWithOnlyTheShape) {
@@ -666,7 +666,7 @@ TEST(LoadNetworkFile, RefusedLoadChangesNothing) {
                 EXPECT_EQ(error.what(), c.message);
             }
         }
-        ExpectSameNetwork(network, before);
+        ExpectEqualFieldByField(network, before);
         EXPECT_EQ(name, "name");
         EXPECT_EQ(type, "type");
         EXPECT_EQ(shape, "shape");
