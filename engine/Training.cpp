@@ -7,6 +7,10 @@
 #include "engine/Evaluation.h"
 #include "engine/Numbers.h"
 
+// The readable form of this algorithm is the reference model in tests/support/ReferenceModel.h:
+// one neuron, one synapse and one rounding at a time. The loops below fuse, block and vectorise
+// its sweeps for speed, and the exactness tests hold them to it bit for bit.
+
 namespace zelk {
 
 namespace {

@@ -1,6 +1,6 @@
 // Shapes and patterns: any shape text builds the network it describes or is refused leaving the
-// old one untouched; any pattern lines then evaluate and train it exactly as a plain
-// re-computation written here in the prescribed order of operations does, bit for bit.
+// old one untouched; any pattern lines then evaluate and train it exactly as the reference model
+// (tests/support/ReferenceModel.h) does, bit for bit.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "fuzz/FuzzSupport.h"
+#include "tests/support/ReferenceModel.h"
 
 namespace {
 
@@ -112,30 +113,11 @@ std::vector<double> Pattern(std::string_view line, std::size_t n) {
     return values;
 }
 
-// The forward pass on a copy: each sum over the synapses in order, the bias term last. Returns
-// how many neurons overflow the exponential.
+// The reference model's forward pass on a copy; gives how many neurons overflow the exponential.
 int Forward(zelk::Network& network, const std::vector<double>& inputs) {
-    int overflows = 0;
-    for (std::size_t i = 0; i < network.Layers[0].Neurons.size(); ++i) {
-        network.Layers[0].Neurons[i].Potential = inputs[i];
-        network.Layers[0].Neurons[i].Output = inputs[i];
-    }
-    const int saved = overflowReports;
-    for (std::size_t l = 1; l < network.Layers.size(); ++l) {
-        const zelk::Layer& below = network.Layers[l - 1];
-        for (zelk::Neuron& neuron : network.Layers[l].Neurons) {
-            double sum = 0.0;
-            for (std::size_t k = 0; k < neuron.Weight.size(); ++k) {
-                sum = sum + neuron.Weight[k] * below.Neurons[k].Output;
-            }
-            sum = sum + neuron.BiasWeight * -1.0;
-            neuron.Potential = sum;
-            neuron.Output = zelk::Activation(sum, 0.0);
-            overflows += 0.0 - sum >= 709.7822265625 ? 1 : 0;
-        }
-    }
-    overflowReports = saved;
-    return overflows;
+    zelk::reference::Saturation saturation;
+    zelk::reference::Forward(network, inputs, saturation);
+    return saturation.Overflows;
 }
 
 void CheckEvaluate(zelk::Network& network, const std::string& line) {
@@ -171,47 +153,6 @@ void CheckEvaluate(zelk::Network& network, const std::string& line) {
     }
 }
 
-// One back-propagation step on a copy, in the prescribed order: error terms from the output
-// layer down with the weights from before the step, every change with momentum, then all
-// changes applied.
-void Train(zelk::Network& network, const std::vector<double>& inputs,
-           const std::vector<double>& desired) {
-    Forward(network, inputs);
-    const std::size_t top = network.Layers.size() - 1;
-    for (std::size_t l = top; l >= 1; --l) {
-        zelk::Layer& layer = network.Layers[l];
-        for (std::size_t g = 0; g < layer.Neurons.size(); ++g) {
-            zelk::Neuron& neuron = layer.Neurons[g];
-            const double o = neuron.Output;
-            double e = 0.0;
-            if (l == top) {
-                e = desired[g] - o;
-            } else {
-                for (const zelk::Neuron& k : network.Layers[l + 1].Neurons) {
-                    e = e + k.ErrorTerm * k.Weight[g];
-                    e = e + k.ErrorTerm * k.BiasWeight;
-                }
-            }
-            neuron.ErrorTerm = 1.0 * o * (1.0 - o) * e;
-            const zelk::Layer& below = network.Layers[l - 1];
-            for (std::size_t s = 0; s < neuron.DeltaWeight.size(); ++s) {
-                neuron.DeltaWeight[s] =
-                    0.1 * neuron.ErrorTerm * below.Neurons[s].Output + 0.5 * neuron.DeltaWeight[s];
-            }
-            neuron.DeltaBiasWeight = 0.1 * neuron.ErrorTerm * -1.0 + 0.5 * neuron.DeltaBiasWeight;
-        }
-    }
-    for (std::size_t l = 1; l <= top; ++l) {
-        for (zelk::Neuron& neuron : network.Layers[l].Neurons) {
-            for (std::size_t s = 0; s < neuron.Weight.size(); ++s) {
-                neuron.Weight[s] = neuron.Weight[s] + neuron.DeltaWeight[s];
-            }
-            neuron.BiasWeight = neuron.BiasWeight + neuron.DeltaBiasWeight;
-        }
-    }
-    network.TrainedSamples = network.TrainedSamples + 1.0;
-}
-
 void CheckTrain(zelk::Network& network, const std::string& inputLine,
                 const std::string& desiredLine, bool continueLearning) {
     const std::string what = "shape " + zelk::ShapeText(network) + " sample \"" +
@@ -219,8 +160,10 @@ void CheckTrain(zelk::Network& network, const std::string& inputLine,
                              (continueLearning ? "" : " anew");
     zelk::Network expected = network;
     if (continueLearning && expected.Layers.size() >= 2) {
-        Train(expected, Pattern(inputLine, expected.Layers.front().Neurons.size()),
-              Pattern(desiredLine, expected.Layers.back().Neurons.size()));
+        zelk::reference::Saturation saturation;
+        zelk::reference::Step(expected, Pattern(inputLine, expected.Layers.front().Neurons.size()),
+                              Pattern(desiredLine, expected.Layers.back().Neurons.size()),
+                              saturation);
     }
     zelk::TrainSample(network, inputLine, desiredLine, continueLearning);
     if (continueLearning || network.Layers.empty()) {

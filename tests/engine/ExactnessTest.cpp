@@ -7,105 +7,19 @@
 #include <limits>
 #include <random>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "engine/Engine.h"
+#include "support/ReferenceModel.h"
 
 // The engine computes several neurons' sums at once and walks its arrays in whatever way is
-// fastest; these tests pin that every result is still bit for bit the one of the plain loops
-// below, which follow the prescribed operation order one rounding at a time.
+// fastest; these tests pin that every result is still bit for bit the one of the reference model,
+// which follows the prescribed operation order one rounding at a time.
 
 namespace {
 
 using Values = std::vector<double>;
-
-// The logistic function with its rules at the ends of the double range.
-double PlainActivation(double x, int& overflows, int& ones) {
-    if (x <= -709.7822265625) {
-        ++overflows;
-        return 0.0;
-    }
-    if (x >= 708.39599609375) {
-        ++ones;
-        return 1.0;
-    }
-    const double y = 1.0 / (std::exp(0.0 - x) + 1.0);
-    return std::isnan(y) ? 0.0 : y;
-}
-
-struct PlainNeuron {
-    Values w, dw;
-    double b = 0.0, db = 0.0;
-    double potential = 0.0, output = 0.0, delta = 0.0;
-};
-
-// A copy of a network in the simplest form, trained by the simplest loops.
-struct PlainNetwork {
-    std::vector<std::vector<PlainNeuron>> layers;
-    int overflows = 0;  // outputs of 0 by overflow of the exponential
-    int ones = 0;       // outputs of exactly 1 by underflow
-
-    explicit PlainNetwork(const zelk::Network& network) {
-        for (const zelk::Layer& layer : network.Layers) {
-            auto& plain = layers.emplace_back();
-            for (const zelk::Neuron& n : layer.Neurons) {
-                plain.push_back({n.Weight, n.DeltaWeight, n.BiasWeight, n.DeltaBiasWeight,
-                                 n.Potential, n.Output, n.ErrorTerm});
-            }
-        }
-    }
-
-    void Forward(const Values& inputs) {
-        for (std::size_t i = 0; i < layers[0].size(); ++i) {
-            layers[0][i].potential = inputs[i];
-            layers[0][i].output = inputs[i];
-        }
-        for (std::size_t l = 1; l < layers.size(); ++l) {
-            for (PlainNeuron& n : layers[l]) {
-                double sum = 0;
-                for (std::size_t k = 0; k < n.w.size(); ++k) {
-                    sum = sum + n.w[k] * layers[l - 1][k].output;
-                }
-                sum = sum + n.b * (-1.0);
-                n.potential = sum;
-                n.output = PlainActivation(sum, overflows, ones);
-            }
-        }
-    }
-
-    void Step(const Values& inputs, const Values& desired) {
-        Forward(inputs);
-        const std::size_t last = layers.size() - 1;
-        for (std::size_t l = last; l >= 1; --l) {
-            for (std::size_t g = 0; g < layers[l].size(); ++g) {
-                PlainNeuron& n = layers[l][g];
-                double e = 0;
-                if (l == last) {
-                    e = desired[g] - n.output;
-                } else {
-                    for (const PlainNeuron& k : layers[l + 1]) {
-                        e = e + k.delta * k.w[g];
-                        e = e + k.delta * k.b;
-                    }
-                }
-                n.delta = 1.0 * n.output * (1 - n.output) * e;
-                for (std::size_t s = 0; s < n.w.size(); ++s) {
-                    n.dw[s] = 0.1 * n.delta * layers[l - 1][s].output + 0.5 * n.dw[s];
-                }
-                n.db = 0.1 * n.delta * (-1) + 0.5 * n.db;
-            }
-        }
-        for (std::size_t l = 1; l < layers.size(); ++l) {
-            for (PlainNeuron& n : layers[l]) {
-                for (std::size_t s = 0; s < n.w.size(); ++s) {
-                    n.w[s] += n.dw[s];
-                }
-                n.b += n.db;
-            }
-        }
-    }
-};
+using zelk::reference::Saturation;
 
 uint64_t Bits(double x) { return std::bit_cast<uint64_t>(x); }
 
@@ -122,22 +36,23 @@ bool SameBits(const Values& a, const Values& b) {
 }
 
 // Every number the step reads or writes, compared bit for bit; the first difference is named.
-::testing::AssertionResult SameNetwork(const zelk::Network& network, const PlainNetwork& plain) {
-    for (std::size_t l = 0; l < plain.layers.size(); ++l) {
-        for (std::size_t i = 0; i < plain.layers[l].size(); ++i) {
+::testing::AssertionResult SameNetwork(const zelk::Network& network, const zelk::Network& model) {
+    for (std::size_t l = 0; l < model.Layers.size(); ++l) {
+        for (std::size_t i = 0; i < model.Layers[l].Neurons.size(); ++i) {
             const zelk::Neuron& n = network.Layers[l].Neurons[i];
-            const PlainNeuron& p = plain.layers[l][i];
+            const zelk::Neuron& p = model.Layers[l].Neurons[i];
             const std::string where = "layer " + std::to_string(l) + " neuron " + std::to_string(i);
-            if (!SameBits(n.Weight, p.w) || !SameBits(n.DeltaWeight, p.dw)) {
+            if (!SameBits(n.Weight, p.Weight) || !SameBits(n.DeltaWeight, p.DeltaWeight)) {
                 return ::testing::AssertionFailure() << where << ": weights or deltas differ";
             }
-            if (Bits(n.BiasWeight) != Bits(p.b) || Bits(n.DeltaBiasWeight) != Bits(p.db)) {
+            if (Bits(n.BiasWeight) != Bits(p.BiasWeight) ||
+                Bits(n.DeltaBiasWeight) != Bits(p.DeltaBiasWeight)) {
                 return ::testing::AssertionFailure() << where << ": bias or its delta differs";
             }
-            if (Bits(n.Potential) != Bits(p.potential) || Bits(n.Output) != Bits(p.output)) {
+            if (Bits(n.Potential) != Bits(p.Potential) || Bits(n.Output) != Bits(p.Output)) {
                 return ::testing::AssertionFailure() << where << ": potential or output differs";
             }
-            if (l > 0 && Bits(n.ErrorTerm) != Bits(p.delta)) {
+            if (l > 0 && Bits(n.ErrorTerm) != Bits(p.ErrorTerm)) {
                 return ::testing::AssertionFailure() << where << ": error term differs";
             }
         }
@@ -188,12 +103,13 @@ std::vector<Sample> MakeSamples(std::size_t count, int32_t inputs, int32_t outpu
     return samples;
 }
 
-// Trains engine and plain loops side by side and compares everything after every step; gives the
-// plain loops' counts of saturated outputs.
-std::pair<int, int> ExpectSameTraining(const std::vector<int32_t>& sizes, int cycles,
-                                       std::size_t sampleCount, double low, double high) {
+// Trains engine and reference model side by side and compares everything after every step; gives
+// the reference model's counts of saturated outputs.
+Saturation ExpectSameTraining(const std::vector<int32_t>& sizes, int cycles,
+                              std::size_t sampleCount, double low, double high) {
     zelk::Network network = MakeNetwork(sizes, 20240611u);
-    PlainNetwork plain(network);
+    zelk::Network model = network;
+    Saturation saturation;
     const auto samples =
         MakeSamples(sampleCount, sizes.front(), sizes.back(), low, high, 977u + sizes.size());
     std::vector<zelk::ValueVector> inputs, desired;
@@ -206,35 +122,36 @@ std::pair<int, int> ExpectSameTraining(const std::vector<int32_t>& sizes, int cy
     for (int cycle = 0; cycle < cycles; ++cycle) {
         for (std::size_t j = 0; j < samples.size(); ++j) {
             zelk::BackPropagationStep(network, inputs[j], desired[j], true);
-            plain.Step(samples[j].inputs, samples[j].desired);
-            if (!SameNetwork(network, plain)) {
-                ADD_FAILURE() << SameNetwork(network, plain).message() << " after cycle " << cycle
+            zelk::reference::Step(model, samples[j].inputs, samples[j].desired, saturation);
+            if (!SameNetwork(network, model)) {
+                ADD_FAILURE() << SameNetwork(network, model).message() << " after cycle " << cycle
                               << " sample " << j;
                 zelk::SetOverflowReporter({});
-                return {plain.overflows, plain.ones};
+                return saturation;
             }
         }
     }
     zelk::SetOverflowReporter({});
-    EXPECT_EQ(reported, plain.overflows);
-    EXPECT_EQ(network.TrainedSamples, static_cast<double>(cycles) * static_cast<double>(samples.size()));
-    return {plain.overflows, plain.ones};
+    EXPECT_EQ(reported, saturation.Overflows);
+    EXPECT_EQ(network.TrainedSamples,
+              static_cast<double>(cycles) * static_cast<double>(samples.size()));
+    return saturation;
 }
 
-TEST(Exactness, SmallNetworksTrainLikeThePlainLoops) {
+TEST(Exactness, SmallNetworksTrainLikeTheReferenceModel) {
     ExpectSameTraining({2, 3, 1}, 300, 4, 0.0, 1.0);
     ExpectSameTraining({8, 16, 8}, 100, 8, 0.0, 1.0);
     ExpectSameTraining({1, 1, 1}, 200, 3, -1.0, 1.0);
 }
 
-TEST(Exactness, WideNetworksTrainLikeThePlainLoops) {
+TEST(Exactness, WideNetworksTrainLikeTheReferenceModel) {
     ExpectSameTraining({64, 32, 10}, 5, 60, 0.0, 1.0);
     ExpectSameTraining({256, 128, 10}, 1, 12, -1.0, 1.0);
 }
 
 // Layer sizes that are no multiple of any block width, odd synapse counts, and more layers:
 // every remainder path of the blocked loops is taken.
-TEST(Exactness, OddShapesAndFourLayersTrainLikeThePlainLoops) {
+TEST(Exactness, OddShapesAndFourLayersTrainLikeTheReferenceModel) {
     ExpectSameTraining({13, 37, 21, 5}, 20, 10, -2.0, 2.0);
     ExpectSameTraining({3, 7, 6, 9, 2}, 50, 5, -1.0, 1.0);
     ExpectSameTraining({33, 17, 1}, 40, 7, 0.0, 1.0);
@@ -242,51 +159,53 @@ TEST(Exactness, OddShapesAndFourLayersTrainLikeThePlainLoops) {
 }
 
 // Inputs in the hundreds drive potentials past both ends of the exponential: outputs of exactly
-// 0 and 1, and one overflow report per neuron and pass, as in the plain loops.
-TEST(Exactness, SaturatedNeuronsTrainLikeThePlainLoops) {
-    const auto [overflows, ones] = ExpectSameTraining({6, 9, 3}, 30, 8, -900.0, 900.0);
-    EXPECT_GT(overflows, 0);
-    EXPECT_GT(ones, 0);
+// 0 and 1, and one overflow report per neuron and pass, as in the reference model.
+TEST(Exactness, SaturatedNeuronsTrainLikeTheReferenceModel) {
+    const Saturation saturation = ExpectSameTraining({6, 9, 3}, 30, 8, -900.0, 900.0);
+    EXPECT_GT(saturation.Overflows, 0);
+    EXPECT_GT(saturation.Ones, 0);
 }
 
-TEST(Exactness, ForwardPassGivesThePlainOutputs) {
+TEST(Exactness, ForwardPassGivesTheReferenceOutputs) {
     const std::vector<int32_t> sizes = {19, 23, 7};
     zelk::Network network = MakeNetwork(sizes, 4242u);
-    PlainNetwork plain(network);
+    zelk::Network model = network;
+    Saturation saturation;
     for (const Sample& s : MakeSamples(20, 19, 7, -3.0, 3.0, 5u)) {
         zelk::ValueVector outputs;
         zelk::ForwardPass(network, Vector(s.inputs), outputs);
-        plain.Forward(s.inputs);
+        zelk::reference::Forward(model, s.inputs, saturation);
         Values expected;
-        for (const PlainNeuron& n : plain.layers.back()) {
-            expected.push_back(n.output);
+        for (const zelk::Neuron& n : model.Layers.back().Neurons) {
+            expected.push_back(n.Output);
         }
         EXPECT_TRUE(SameBits(outputs.Values, expected));
-        EXPECT_TRUE(SameNetwork(network, plain));
+        EXPECT_TRUE(SameNetwork(network, model));
     }
 }
 
 // Infinite and not-a-number inputs make potentials of every kind: outputs of 0 (also for a
-// potential that is not a number) and 1 exactly as in the plain loops.
-TEST(Exactness, ForwardPassHandlesNonFiniteInputsLikeThePlainLoops) {
+// potential that is not a number) and 1 exactly as in the reference model.
+TEST(Exactness, ForwardPassHandlesNonFiniteInputsLikeTheReferenceModel) {
     constexpr double inf = std::numeric_limits<double>::infinity();
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const std::vector<int32_t> sizes = {4, 9, 5};
     zelk::Network network = MakeNetwork(sizes, 777u);
-    PlainNetwork plain(network);
+    zelk::Network model = network;
+    Saturation saturation;
     int reported = 0;
     zelk::SetOverflowReporter([&reported](const std::string&) { ++reported; });
     for (const Values& inputs : {Values{inf, 0, 0, 0}, Values{-inf, 1, 0, 0}, Values{nan, 0, 1, 0},
                                  Values{inf, -inf, 0, 1}, Values{1e300, -1e300, 1e300, 0}}) {
         zelk::ValueVector outputs;
         zelk::ForwardPass(network, Vector(inputs), outputs);
-        plain.Forward(inputs);
-        EXPECT_TRUE(SameNetwork(network, plain));
+        zelk::reference::Forward(model, inputs, saturation);
+        EXPECT_TRUE(SameNetwork(network, model));
     }
     zelk::SetOverflowReporter({});
-    EXPECT_EQ(reported, plain.overflows);
-    EXPECT_GT(plain.overflows, 0);
-    EXPECT_GT(plain.ones, 0);
+    EXPECT_EQ(reported, saturation.Overflows);
+    EXPECT_GT(saturation.Overflows, 0);
+    EXPECT_GT(saturation.Ones, 0);
 }
 
 // The number in a text that is a whole decimal number, read the way the standard library does
