@@ -17,21 +17,15 @@
 #include <string>
 #include <vector>
 
-#include "WindowTestSupport.h"
+#include "WindowFixture.h"
 #include "engine/Engine.h"
 #include "window/Base.h"
 
 namespace {
 
-using Lines = std::vector<std::string>;
-
-Lines LinesOf(const QPlainTextEdit* pane) { return Base::PaneLines(pane); }
-
-Lines WeightReport() {
-    Lines lines;
-    zelk::WriteWeightReport(Base::Network, lines);
-    return lines;
-}
+using zelktest::Lines;
+using zelktest::LinesOf;
+using zelktest::WeightReportLines;
 
 // The symbol of a value by the bounds 0.2, 0.4, 0.6 and 0.8, each "at least".
 std::string ExpectedState(double v) {
@@ -48,31 +42,13 @@ bool CaretAtStart(const QPlainTextEdit* pane) {
     return cursor.position() == 0 && !cursor.hasSelection();
 }
 
-// Every test runs the real window, shown on the offscreen platform. The script answers nothing
-// unless a test adds steps: a dialog that a command opens unasked fails the test.
-class Compute : public ::testing::Test {
+class Compute : public zelktest::WindowTest {
 protected:
-    void SetUp() override {
-        form.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
-    }
-
-    void Click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
-
-    void Build(const QString& shape) {
-        form.EditNet->clear();
-        QTest::keyClicks(form.EditNet, shape);
-        Click(form.ButtonBuild);
-    }
-
     // Marks the computed controls, so that a test sees whether a command computed.
     void MarkComputed() {
         form.MemoVypocet->setPlainText("stale");
         form.EditErr->setText("stale");
     }
-
-    zelktest::DialogScript script;
-    TFormBase form;
 };
 
 }  // namespace
@@ -82,9 +58,7 @@ TEST_F(Compute, StartUpState) {
     EXPECT_EQ(zelk::ShapeText(Base::Network), "2-3-1");
     EXPECT_EQ(form.LabelSynapse->text(), "Synapse 9");
     const Lines inputs = {"0-0", "0-1", "1-0", "1-1"};
-    EXPECT_EQ(LinesOf(form.MemoVstup), inputs);
-    EXPECT_EQ(LinesOf(form.MemoUceni), inputs);
-    EXPECT_EQ(LinesOf(form.MemoVysledek), Lines(4, "0"));
+    ExpectPatternLines(inputs, inputs, Lines(4, "0"));
     EXPECT_TRUE(form.RadioButtonStavy->isChecked());
     EXPECT_FALSE(form.RadioButtonHodnoty->isChecked());
     EXPECT_FALSE(form.RadioButtonGraficky->isChecked());
@@ -101,7 +75,7 @@ TEST_F(Compute, StartUpState) {
     EXPECT_EQ(LinesOf(form.MemoVypocet), states);
     EXPECT_EQ(form.EditErr->text().toStdString(), zelk::FormatFixed(sum / 4.0));
 
-    EXPECT_EQ(LinesOf(form.Memo), WeightReport());
+    EXPECT_EQ(LinesOf(form.Memo), WeightReportLines(Base::Network));
     EXPECT_EQ(LinesOf(form.Memo).size(), 7u);
     EXPECT_TRUE(form.CheckBoxStart->isChecked());
     EXPECT_EQ(form.EditPocet->text(), "1000");
@@ -130,7 +104,7 @@ TEST_F(Compute, BuildKeepsThePanesAndTicksStart) {
     EXPECT_EQ(shown[0][1], '-');
     // The new report follows the old one.
     Lines memo = firstReport;
-    for (const std::string& line : WeightReport()) {
+    for (const std::string& line : WeightReportLines(Base::Network)) {
         memo.push_back(line);
     }
     EXPECT_EQ(LinesOf(form.Memo), memo);
@@ -144,7 +118,7 @@ TEST_F(Compute, WriteOutAsksAboveThousandCombinations) {
     const Lines desired = LinesOf(form.MemoVysledek);
     MarkComputed();
 
-    const zelktest::MessageBoxSeen& declined = script.AnswerMessageBox(QMessageBox::No);
+    const zelktest::MessageBoxSeen& declined = dialogs.AnswerMessageBox(QMessageBox::No);
     Click(form.ButtonRozepsat);
     EXPECT_TRUE(declined.Shown);
     EXPECT_EQ(declined.Text, "Počet kombinací pro rozepsání je 2048 opravdu pokračovat?");
@@ -152,13 +126,11 @@ TEST_F(Compute, WriteOutAsksAboveThousandCombinations) {
     EXPECT_EQ(declined.Icon, QMessageBox::NoIcon);
     EXPECT_EQ(declined.Buttons, QMessageBox::Yes | QMessageBox::No);
     EXPECT_EQ(declined.DefaultButton, QMessageBox::Yes);
-    EXPECT_EQ(LinesOf(form.MemoVstup), inputs);
-    EXPECT_EQ(LinesOf(form.MemoUceni), samples);
-    EXPECT_EQ(LinesOf(form.MemoVysledek), desired);
+    ExpectPatternLines(inputs, samples, desired);
     EXPECT_EQ(LinesOf(form.MemoVypocet), Lines{"stale"});
     EXPECT_EQ(form.EditErr->text(), "stale");
 
-    const zelktest::MessageBoxSeen& accepted = script.AnswerMessageBox(QMessageBox::Yes);
+    const zelktest::MessageBoxSeen& accepted = dialogs.AnswerMessageBox(QMessageBox::Yes);
     Click(form.ButtonRozepsat);
     EXPECT_TRUE(accepted.Shown);
     const Lines written = LinesOf(form.MemoVstup);
@@ -199,7 +171,7 @@ TEST_F(Compute, WriteOutOfTwentyInputsStillAsks) {
     // 2^20 combinations is the most the write-out offers: it asks, and is not refused.
     Build("20-1");
     MarkComputed();
-    const zelktest::MessageBoxSeen& question = script.AnswerMessageBox(QMessageBox::No);
+    const zelktest::MessageBoxSeen& question = dialogs.AnswerMessageBox(QMessageBox::No);
     Click(form.ButtonRozepsat);
     EXPECT_EQ(question.Text, "Počet kombinací pro rozepsání je 1048576 opravdu pokračovat?");
     EXPECT_EQ(LinesOf(form.MemoVstup), (Lines{"0-0", "0-1", "1-0", "1-1"}));
@@ -232,15 +204,13 @@ TEST_F(Compute, WriteOutRefusesCombinationsThePanesCannotHold) {
         const Lines desired = LinesOf(form.MemoVysledek);
         MarkComputed();
 
-        const zelktest::MessageBoxSeen& error = script.AnswerMessageBox(QMessageBox::Ok);
+        const zelktest::MessageBoxSeen& error = dialogs.AnswerMessageBox(QMessageBox::Ok);
         Click(form.ButtonRozepsat);
         EXPECT_EQ(error.Text, refused.Message);
         EXPECT_EQ(error.Caption, "Zelk");
         EXPECT_EQ(error.Icon, QMessageBox::Critical);
         EXPECT_EQ(error.Buttons, QMessageBox::Ok);
-        EXPECT_EQ(LinesOf(form.MemoVstup), inputs);
-        EXPECT_EQ(LinesOf(form.MemoUceni), samples);
-        EXPECT_EQ(LinesOf(form.MemoVysledek), desired);
+        ExpectPatternLines(inputs, samples, desired);
         EXPECT_EQ(LinesOf(form.MemoVypocet), Lines{"stale"});
         EXPECT_EQ(form.EditErr->text(), "stale");
     }
@@ -250,9 +220,7 @@ TEST_F(Compute, InputLayerWithoutNeurons) {
     Build("a-1");
     EXPECT_EQ(form.LabelSynapse->text(), "Synapse 0");
     Click(form.ButtonRozepsat);
-    EXPECT_EQ(LinesOf(form.MemoVstup), Lines{"0"});
-    EXPECT_EQ(LinesOf(form.MemoUceni), Lines{"0"});
-    EXPECT_EQ(LinesOf(form.MemoVysledek), Lines{"0"});
+    ExpectPatternLines({"0"}, {"0"}, {"0"});
     const double output = zelk::ReadNumber(zelk::EvaluatePattern(Base::Network, "1-1"));
     EXPECT_EQ(LinesOf(form.MemoVypocet), Lines{ExpectedState(output)});
 }
@@ -281,13 +249,13 @@ TEST_F(Compute, EmptyShapeGivesEmptyOutputLines) {
 
 TEST_F(Compute, RefusedShapeChangesNothingAndTheWindowGoesOn) {
     form.CheckBoxStart->setChecked(false);
-    const Lines report = WeightReport();
+    const Lines report = WeightReportLines(Base::Network);
     const Lines memo = LinesOf(form.Memo);
     const Lines shown = LinesOf(form.MemoVypocet);
     const QString error = form.EditErr->text();
     const QRect synapse = form.LabelSynapse->geometry();
 
-    const zelktest::MessageBoxSeen& box = script.AnswerMessageBox(QMessageBox::Ok);
+    const zelktest::MessageBoxSeen& box = dialogs.AnswerMessageBox(QMessageBox::Ok);
     Build("3000000000-1");
     EXPECT_EQ(box.Text, "Síť 3000000000-1 je příliš velká.");
     EXPECT_EQ(box.Caption, "Zelk");
@@ -295,7 +263,7 @@ TEST_F(Compute, RefusedShapeChangesNothingAndTheWindowGoesOn) {
     EXPECT_EQ(box.Buttons, QMessageBox::Ok);
 
     EXPECT_EQ(zelk::ShapeText(Base::Network), "2-3-1");
-    EXPECT_EQ(WeightReport(), report);
+    EXPECT_EQ(WeightReportLines(Base::Network), report);
     EXPECT_EQ(form.LabelSynapse->text(), "Synapse 9");
     EXPECT_EQ(form.LabelSynapse->geometry(), synapse);
     EXPECT_FALSE(form.CheckBoxStart->isChecked());
@@ -409,7 +377,7 @@ TEST_F(Compute, OverflowIsReportedOncePerCommand) {
     const QString program = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
 
     // Five passes overflow in one compute; one box.
-    const zelktest::MessageBoxSeen& first = script.AnswerMessageBox(QMessageBox::Ok);
+    const zelktest::MessageBoxSeen& first = dialogs.AnswerMessageBox(QMessageBox::Ok);
     Click(form.RadioButtonHodnoty);
     EXPECT_EQ(first.Text, "exp: OVERFLOW error");
     EXPECT_EQ(first.Caption, program);
@@ -419,7 +387,7 @@ TEST_F(Compute, OverflowIsReportedOncePerCommand) {
     EXPECT_EQ(form.EditErr->text(), "0.000000");
 
     // The next command reports again.
-    const zelktest::MessageBoxSeen& second = script.AnswerMessageBox(QMessageBox::Ok);
+    const zelktest::MessageBoxSeen& second = dialogs.AnswerMessageBox(QMessageBox::Ok);
     Click(form.ButtonVypocet);
     EXPECT_TRUE(second.Shown);
 }

@@ -12,25 +12,22 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <bit>
-#include <cstdint>
-#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "WindowState.h"
-#include "WindowTestSupport.h"
+#include "WindowFixture.h"
 #include "engine/Engine.h"
 #include "window/Base.h"
 
 namespace {
 
-using Lines = std::vector<std::string>;
-using zelktest::Bits;
 using zelktest::ExpectSameNetwork;
 using zelktest::ExpectSameWeights;
+using zelktest::Lines;
+using zelktest::LinesOf;
 using zelktest::Snapshot;
+using zelktest::TrainByHand;
 
 constexpr const char* kStartUpName =
     "Zelk - test environment;0-0,0-1,1-0,1-1;0-0,0-1,1-0,1-1;0,0,0,0";
@@ -62,77 +59,50 @@ void WriteFile(const QString& path, const std::string& text) {
     file.write(text.data(), static_cast<qint64>(text.size()));
 }
 
-Lines Report(const zelk::Network& network) {
-    Lines lines;
-    zelk::WriteWeightReport(network, lines);
-    return lines;
-}
-
-class LoadSave : public ::testing::Test {
+class LoadSave : public zelktest::WindowTest {
 protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
-        form_ = std::make_unique<TFormBase>();
-        form_->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
+        WindowTest::SetUp();
     }
-
-    TFormBase& Form() { return *form_; }
 
     QString Path(const QString& name) const { return dir_.filePath(name); }
 
-    void Click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
-
-    // Saves through the real dialog, answering it with `name`.
+    // Saves through the real dialog, answering it with `path`.
     void Save(const QString& path) {
-        zelktest::DialogScript script;
-        const zelktest::FileDialogSeen& dialog = script.AcceptFileDialog(path);
-        Click(Form().BitBtnSave);
+        const zelktest::FileDialogSeen& dialog = dialogs.AcceptFileDialog(path);
+        Click(form.BitBtnSave);
+        dialogs.ExpectDone();
         EXPECT_EQ(dialog.ObjectName, "SaveDialog");
     }
 
     void Load(const QString& path) {
-        zelktest::DialogScript script;
-        const zelktest::FileDialogSeen& dialog = script.AcceptFileDialog(path);
-        Click(Form().BitBtnLoad);
+        const zelktest::FileDialogSeen& dialog = dialogs.AcceptFileDialog(path);
+        Click(form.BitBtnLoad);
+        dialogs.ExpectDone();
         EXPECT_EQ(dialog.ObjectName, "OpenDialog");
     }
 
     // Runs the command of `button` with its file dialog answered by `path` and an error box
     // expected after it; what the box showed.
     zelktest::MessageBoxSeen RunAnsweringError(QPushButton* button, const QString& path) {
-        zelktest::DialogScript script;
-        script.AcceptFileDialog(path);
-        const zelktest::MessageBoxSeen& box = script.AnswerMessageBox(QMessageBox::Ok);
+        dialogs.AcceptFileDialog(path);
+        const zelktest::MessageBoxSeen& box = dialogs.AnswerMessageBox(QMessageBox::Ok);
         Click(button);
+        dialogs.ExpectDone();
         return box;
     }
 
     // The file names that the next dialog of either kind proposes; the dialog is cancelled.
     QStringList ProposedBy(QPushButton* button) {
-        zelktest::DialogScript script;
-        const zelktest::FileDialogSeen& dialog = script.CancelFileDialog();
+        const zelktest::FileDialogSeen& dialog = dialogs.CancelFileDialog();
         Click(button);
+        dialogs.ExpectDone();
         return dialog.SelectedFiles;
     }
 
-    void Train(const char* cycles) {
-        zelktest::DialogScript noDialog;
-        Form().EditPocet->setText(cycles);
-        Click(Form().ButtonNaucit);
-    }
-
-    void Build(const char* shape) {
-        zelktest::DialogScript noDialog;
-        Form().EditNet->setText(shape);
-        Click(Form().ButtonBuild);
-    }
-
-    Lines PaneLines(const QPlainTextEdit* pane) { return Base::PaneLines(pane); }
-
 private:
     QTemporaryDir dir_;
-    std::unique_ptr<TFormBase> form_;
 };
 
 // The error box text for a message: "." appended when the last character sorts after it.
@@ -145,7 +115,7 @@ QString ErrorBoxText(const std::string& message) {
 }  // namespace
 
 TEST_F(LoadSave, SaveRightAfterStartUpWritesThePatternListsAndChangesNothing) {
-    const Snapshot before(Form());
+    const Snapshot before(form);
     const QString file = Path("start.ini");
 
     Save(file);
@@ -153,15 +123,15 @@ TEST_F(LoadSave, SaveRightAfterStartUpWritesThePatternListsAndChangesNothing) {
     EXPECT_EQ(RawValue(file, "Name"), kStartUpName);
     EXPECT_EQ(RawValue(file, "Type"), "");
     EXPECT_EQ(RawValue(file, "Network"), "2-3-1");
-    before.ExpectUnchanged(Form());
+    before.ExpectUnchanged(form);
     // Both dialogs now propose the file just saved.
-    EXPECT_EQ(ProposedBy(Form().BitBtnLoad), QStringList{file});
-    EXPECT_EQ(ProposedBy(Form().BitBtnSave), QStringList{file});
+    EXPECT_EQ(ProposedBy(form.BitBtnLoad), QStringList{file});
+    EXPECT_EQ(ProposedBy(form.BitBtnSave), QStringList{file});
     // A cancelled dialog changes nothing either.
-    before.ExpectUnchanged(Form());
+    before.ExpectUnchanged(form);
 
     // Saving over the file asks nothing and writes it anew.
-    Base::SetPaneLines(Form().MemoVysledek, {"1"});
+    Base::SetPaneLines(form.MemoVysledek, {"1"});
     Save(file);
     EXPECT_EQ(RawValue(file, "Name"), "Zelk - test environment;0-0,0-1,1-0,1-1;0-0,0-1,1-0,1-1;1");
 }
@@ -184,8 +154,8 @@ TEST_F(LoadSave, SaveGivesTheFileTheIniExtension) {
             EXPECT_FALSE(QFile::exists(Path(c.chosen)));
         }
         EXPECT_EQ(RawValue(Path(c.written), "Name"), kStartUpName);
-        EXPECT_EQ(ProposedBy(Form().BitBtnLoad), QStringList{Path(c.written)});
-        EXPECT_EQ(ProposedBy(Form().BitBtnSave), QStringList{Path(c.written)});
+        EXPECT_EQ(ProposedBy(form.BitBtnLoad), QStringList{Path(c.written)});
+        EXPECT_EQ(ProposedBy(form.BitBtnSave), QStringList{Path(c.written)});
     }
 }
 
@@ -193,26 +163,20 @@ TEST_F(LoadSave, LinesWithBlanksSeparatorsAndQuotesComeBackLineForLine) {
     const Lines inputs = {"0 1", "a;b", "say \"hi\"", "x,y", "1-0", " lead", "trail\t"};
     const Lines samples = {"\"", ";", ",", "\"\"", "0-0", "\"0.5\"-1"};
     const Lines desired = {"1 ; 0", "ok", "", "end"};
-    Base::SetPaneLines(Form().MemoVstup, {"0 1", "1-1"});
-    Base::SetPaneLines(Form().MemoUceni, {"a;b"});
-    Base::SetPaneLines(Form().MemoVysledek, {"q\"q"});
+    SetPatternLines({"0 1", "1-1"}, {"a;b"}, {"q\"q"});
     Save(Path("quoted.ini"));
     // A line with a blank is quoted inside the comma text, which then needs quoting as a field.
     EXPECT_EQ(RawValue(Path("quoted.ini"), "Name"),
               "Zelk - test environment;\"\"\"0 1\"\",1-1\";\"a;b\";\"\"\"q\"\"\"\"q\"\"\"");
 
-    Base::SetPaneLines(Form().MemoVstup, inputs);
-    Base::SetPaneLines(Form().MemoUceni, samples);
-    Base::SetPaneLines(Form().MemoVysledek, desired);
+    SetPatternLines(inputs, samples, desired);
     Save(Path("lists.ini"));
     Build("3-2");
-    Click(Form().ButtonRozepsat);
+    Click(form.ButtonRozepsat);
 
     Load(Path("lists.ini"));
 
-    EXPECT_EQ(PaneLines(Form().MemoVstup), inputs);
-    EXPECT_EQ(PaneLines(Form().MemoUceni), samples);
-    EXPECT_EQ(PaneLines(Form().MemoVysledek), desired);
+    ExpectPatternLines(inputs, samples, desired);
 }
 
 TEST_F(LoadSave, EmptyPanesAndSingleEmptyLinesComeBackAsTheyWere) {
@@ -230,19 +194,13 @@ TEST_F(LoadSave, EmptyPanesAndSingleEmptyLinesComeBackAsTheyWere) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const QString file = Path(QString("case%1.ini").arg(index++));
-        Base::SetPaneLines(Form().MemoVstup, c.inputs);
-        Base::SetPaneLines(Form().MemoUceni, c.samples);
-        Base::SetPaneLines(Form().MemoVysledek, c.desired);
+        SetPatternLines(c.inputs, c.samples, c.desired);
         Save(file);
         EXPECT_EQ(RawValue(file, "Name"), c.name);
 
-        Base::SetPaneLines(Form().MemoVstup, {"x", "y"});
-        Base::SetPaneLines(Form().MemoUceni, {"x", "y"});
-        Base::SetPaneLines(Form().MemoVysledek, {"x", "y"});
+        SetPatternLines({"x", "y"}, {"x", "y"}, {"x", "y"});
         Load(file);
-        EXPECT_EQ(PaneLines(Form().MemoVstup), c.inputs);
-        EXPECT_EQ(PaneLines(Form().MemoUceni), c.samples);
-        EXPECT_EQ(PaneLines(Form().MemoVysledek), c.desired);
+        ExpectPatternLines(c.inputs, c.samples, c.desired);
         EXPECT_EQ(Base::LoadedNameText, c.name);
     }
 }
@@ -252,46 +210,40 @@ TEST_F(LoadSave, LongPaneContentsComeBackWhole) {
     Lines inputs;
     for (int i = 0; i < 600; ++i) inputs.push_back("1-0-1-0-1-0-1-" + std::to_string(i));
     const Lines desired(600, "0.25-0.75");
-    Base::SetPaneLines(Form().MemoVstup, inputs);
-    Base::SetPaneLines(Form().MemoUceni, inputs);
-    Base::SetPaneLines(Form().MemoVysledek, desired);
+    SetPatternLines(inputs, inputs, desired);
     Save(Path("long.ini"));
     ASSERT_GT(RawValue(Path("long.ini"), "Name").size(), 20000u);
     Build("2-1");
 
     Load(Path("long.ini"));
 
-    EXPECT_EQ(PaneLines(Form().MemoVstup), inputs);
-    EXPECT_EQ(PaneLines(Form().MemoUceni), inputs);
-    EXPECT_EQ(PaneLines(Form().MemoVysledek), desired);
+    ExpectPatternLines(inputs, inputs, desired);
 }
 
 TEST_F(LoadSave, LoadRestoresShapePanesSynapseCountAndOutputs) {
-    Click(Form().RadioButtonHodnoty);
-    Base::SetPaneLines(Form().MemoVysledek, {"0", "1", "1", "0"});
+    Click(form.RadioButtonHodnoty);
+    Base::SetPaneLines(form.MemoVysledek, {"0", "1", "1", "0"});
     Train("200");
-    Base::SetPaneLines(Form().MemoVstup, {"0-0", "1-1", "0.5-0.25", ""});
-    const Lines inputs = PaneLines(Form().MemoVstup);
-    const Lines samples = PaneLines(Form().MemoUceni);
-    const Lines desired = PaneLines(Form().MemoVysledek);
+    Base::SetPaneLines(form.MemoVstup, {"0-0", "1-1", "0.5-0.25", ""});
+    const Lines inputs = LinesOf(form.MemoVstup);
+    const Lines samples = LinesOf(form.MemoUceni);
+    const Lines desired = LinesOf(form.MemoVysledek);
     const QString file = Path("round.ini");
     Save(file);
 
     Build("3-2");
-    ASSERT_EQ(Form().LabelSynapse->text(), "Synapse 6");
-    Click(Form().ButtonRozepsat);
-    ASSERT_TRUE(Form().CheckBoxStart->isChecked());
-    const std::size_t reportLines = Base::PaneLines(Form().Memo).size();
+    ASSERT_EQ(form.LabelSynapse->text(), "Synapse 6");
+    Click(form.ButtonRozepsat);
+    ASSERT_TRUE(form.CheckBoxStart->isChecked());
+    const std::size_t reportLines = LinesOf(form.Memo).size();
 
     Load(file);
 
-    EXPECT_EQ(Form().EditNet->text(), "2-3-1");
-    EXPECT_EQ(Form().LabelSynapse->text(), "Synapse 9");
-    EXPECT_EQ(PaneLines(Form().MemoVstup), inputs);
-    EXPECT_EQ(PaneLines(Form().MemoUceni), samples);
-    EXPECT_EQ(PaneLines(Form().MemoVysledek), desired);
-    EXPECT_FALSE(Form().CheckBoxStart->isChecked());
-    EXPECT_EQ(Form().EditUceni->text(), "800");  // kept, though the loaded count is 0
+    EXPECT_EQ(form.EditNet->text(), "2-3-1");
+    EXPECT_EQ(form.LabelSynapse->text(), "Synapse 9");
+    ExpectPatternLines(inputs, samples, desired);
+    EXPECT_FALSE(form.CheckBoxStart->isChecked());
+    EXPECT_EQ(form.EditUceni->text(), "800");  // kept, though the loaded count is 0
     EXPECT_EQ(Base::Network.TrainedSamples, 0.0);
     EXPECT_EQ(Base::LoadedNameText, RawValue(file, "Name"));
     EXPECT_EQ(Base::LoadedTypeText, "");
@@ -303,13 +255,10 @@ TEST_F(LoadSave, LoadRestoresShapePanesSynapseCountAndOutputs) {
     ExpectSameWeights(Base::Network, expected, false);
     Lines outputs;
     for (const std::string& line : inputs) outputs.push_back(zelk::EvaluatePattern(expected, line));
-    EXPECT_EQ(PaneLines(Form().MemoVypocet), outputs);
-    const Lines report = Report(Base::Network);
-    const Lines memo = Base::PaneLines(Form().Memo);
-    ASSERT_EQ(memo.size(), reportLines + report.size());
-    EXPECT_EQ(Lines(memo.end() - static_cast<std::ptrdiff_t>(report.size()), memo.end()), report);
+    EXPECT_EQ(LinesOf(form.MemoVypocet), outputs);
+    ExpectReportAppended(reportLines);
     // Both dialogs propose the loaded file.
-    EXPECT_EQ(ProposedBy(Form().BitBtnSave), QStringList{file});
+    EXPECT_EQ(ProposedBy(form.BitBtnSave), QStringList{file});
 }
 
 TEST_F(LoadSave, LoadUsesTheChosenNameUnchanged) {
@@ -319,30 +268,24 @@ TEST_F(LoadSave, LoadUsesTheChosenNameUnchanged) {
 
     Load(Path("noext"));
 
-    EXPECT_EQ(Form().EditNet->text(), "2-3-1");
-    EXPECT_EQ(ProposedBy(Form().BitBtnSave), QStringList{Path("noext")});
+    EXPECT_EQ(form.EditNet->text(), "2-3-1");
+    EXPECT_EQ(ProposedBy(form.BitBtnSave), QStringList{Path("noext")});
 }
 
 TEST_F(LoadSave, TrainingContinuesFromTheLoadedWeights) {
-    Base::SetPaneLines(Form().MemoVysledek, {"0", "1", "1", "0"});
+    Base::SetPaneLines(form.MemoVysledek, {"0", "1", "1", "0"});
     Train("300");
     Save(Path("trained.ini"));
     Build("2-2-1");
-    ASSERT_TRUE(Form().CheckBoxStart->isChecked());
+    ASSERT_TRUE(form.CheckBoxStart->isChecked());
 
     Load(Path("trained.ini"));
-    ASSERT_FALSE(Form().CheckBoxStart->isChecked());
+    ASSERT_FALSE(form.CheckBoxStart->isChecked());
     zelk::Network expected = Base::Network;
-    const Lines inputs = PaneLines(Form().MemoUceni);
-    const Lines desired = PaneLines(Form().MemoVysledek);
-    for (int cycle = 0; cycle < 10; ++cycle) {
-        for (std::size_t j = 0; j < inputs.size(); ++j) {
-            zelk::TrainSample(expected, inputs[j], desired[j], true);
-        }
-    }
+    TrainByHand(expected, LinesOf(form.MemoUceni), LinesOf(form.MemoVysledek), 10, false);
     Train("10");
 
-    EXPECT_EQ(Form().EditUceni->text(), "40");
+    EXPECT_EQ(form.EditUceni->text(), "40");
     ExpectSameNetwork(Base::Network, expected, false);
 }
 
@@ -351,8 +294,8 @@ TEST_F(LoadSave, RefusedLoadShowsTheEngineErrorAndChangesNothing) {
     Train("5");
     Load(Path("good.ini"));
     Train("5");
-    Base::SetPaneLines(Form().MemoVstup, {"1-1", "0-1"});
-    Form().CheckBoxStart->setChecked(true);
+    Base::SetPaneLines(form.MemoVstup, {"1-1", "0-1"});
+    form.CheckBoxStart->setChecked(true);
     WriteFile(Path("foreign.ini"), "[OTHER]\r\nName=x;1;1;1\r\nNetwork=2-1\r\n");
 
     for (const char* name : {"missing.ini", "foreign.ini"}) {
@@ -367,15 +310,15 @@ TEST_F(LoadSave, RefusedLoadShowsTheEngineErrorAndChangesNothing) {
             message = error.what();
         }
         ASSERT_FALSE(message.empty()) << "the engine accepted the file";
-        const Snapshot before(Form());
-        const QStringList saveProposal = ProposedBy(Form().BitBtnSave);
+        const Snapshot before(form);
+        const QStringList saveProposal = ProposedBy(form.BitBtnSave);
 
-        const zelktest::MessageBoxSeen box = RunAnsweringError(Form().BitBtnLoad, file);
+        const zelktest::MessageBoxSeen box = RunAnsweringError(form.BitBtnLoad, file);
 
         EXPECT_EQ(box.Text, ErrorBoxText(message));
         EXPECT_EQ(box.Icon, QMessageBox::Critical);
-        before.ExpectUnchanged(Form());
-        EXPECT_EQ(ProposedBy(Form().BitBtnSave), saveProposal);
+        before.ExpectUnchanged(form);
+        EXPECT_EQ(ProposedBy(form.BitBtnSave), saveProposal);
     }
 }
 
@@ -386,7 +329,7 @@ TEST_F(LoadSave, FailedSaveShowsTheErrorAndChangesNothing) {
     ASSERT_FALSE(goodBytes.empty());
     ASSERT_TRUE(QDir(Path("")).mkdir("taken.ini"));
     Train("3");
-    Base::SetPaneLines(Form().MemoUceni, {"1-1"});
+    Base::SetPaneLines(form.MemoUceni, {"1-1"});
 
     const struct {
         const char* chosen;
@@ -394,17 +337,17 @@ TEST_F(LoadSave, FailedSaveShowsTheErrorAndChangesNothing) {
     } cases[] = {{"nodir/net.txt", "nodir/net.ini"}, {"taken.txt", "taken.ini"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.chosen);
-        const Snapshot before(Form());
+        const Snapshot before(form);
 
-        const zelktest::MessageBoxSeen box = RunAnsweringError(Form().BitBtnSave, Path(c.chosen));
+        const zelktest::MessageBoxSeen box = RunAnsweringError(form.BitBtnSave, Path(c.chosen));
 
         EXPECT_EQ(box.Text, "Unable to write to " + Path(c.written) + ".");
         EXPECT_EQ(box.Caption, "Zelk");
-        before.ExpectUnchanged(Form());
+        before.ExpectUnchanged(form);
         EXPECT_FALSE(QFileInfo(Path(c.written)).isFile());
         // The save dialog already holds the new name; the open dialog keeps the last good one.
-        EXPECT_EQ(ProposedBy(Form().BitBtnSave), QStringList{Path(c.written)});
-        EXPECT_EQ(ProposedBy(Form().BitBtnLoad), QStringList{good});
+        EXPECT_EQ(ProposedBy(form.BitBtnSave), QStringList{Path(c.written)});
+        EXPECT_EQ(ProposedBy(form.BitBtnLoad), QStringList{good});
         EXPECT_EQ(ReadFile(good), goodBytes);
     }
 }

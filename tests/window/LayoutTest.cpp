@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "WindowTestSupport.h"
+#include "WindowFixture.h"
 #include "window/Base.h"
 
 namespace {
@@ -130,10 +130,11 @@ bool HasButtonFace(QWidget* widget) {
     return palette.color(QPalette::Base) == palette.color(QPalette::Button);
 }
 
+using Layout = zelktest::WindowTest;
+
 }  // namespace
 
-TEST(Layout, WindowIsFixedAndOffersNoMaximise) {
-    TFormBase form;
+TEST_F(Layout, WindowIsFixedAndOffersNoMaximise) {
     EXPECT_EQ(form.windowTitle(), "Zelk");
     EXPECT_EQ(form.size(), QSize(790, 832));
     EXPECT_EQ(form.minimumSize(), QSize(790, 832));
@@ -149,11 +150,9 @@ TEST(Layout, WindowIsFixedAndOffersNoMaximise) {
     EXPECT_FALSE(form.windowIcon().isNull());
     EXPECT_EQ(form.windowIcon().pixmap(32, 32).size(), QSize(32, 32));
 
-    // The first show puts it, frame included, in the middle of the screen. The offscreen screen is
-    // lower than the window, and the platform keeps the frame's top edge within reach, so only
-    // the horizontal place is exact here.
-    form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    // The first show, the fixture's, put it, frame included, in the middle of the screen. The
+    // offscreen screen is lower than the window, and the platform keeps the frame's top edge within
+    // reach, so only the horizontal place is exact here.
     const QRect screen = form.screen()->availableGeometry();
     EXPECT_LE(std::abs(form.frameGeometry().center().x() - screen.center().x()), 1);
     // Later shows leave the window where the user moved it.
@@ -164,8 +163,7 @@ TEST(Layout, WindowIsFixedAndOffersNoMaximise) {
     EXPECT_EQ(form.pos(), screen.topLeft() + QPoint(5, 7));
 }
 
-TEST(Layout, ButtonsEditsAndCaptionsAsLaidOut) {
-    TFormBase form;
+TEST_F(Layout, ButtonsEditsAndCaptionsAsLaidOut) {
     for (const Control& control : ControlsWithText()) {
         SCOPED_TRACE(control.Name);
         auto* widget = form.findChild<QWidget*>(control.Name);
@@ -206,8 +204,7 @@ TEST(Layout, ButtonsEditsAndCaptionsAsLaidOut) {
     EXPECT_TRUE(HasButtonFace(form.EditUceni));
 }
 
-TEST(Layout, PanesAsLaidOut) {
-    TFormBase form;
+TEST_F(Layout, PanesAsLaidOut) {
     for (const Pane& pane : Panes()) {
         SCOPED_TRACE(pane.Name);
         auto* edit = form.findChild<QPlainTextEdit*>(pane.Name);
@@ -224,10 +221,7 @@ TEST(Layout, PanesAsLaidOut) {
     }
 }
 
-TEST(Layout, LongPatternLineStaysOneLine) {
-    TFormBase form;
-    form.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+TEST_F(Layout, LongPatternLineStaysOneLine) {
     const std::string longLine(3000, '1');
     Base::SetPaneLines(form.MemoVstup, {longLine, "0"});
     EXPECT_EQ(form.MemoVstup->document()->lineCount(), 2);
@@ -235,8 +229,7 @@ TEST(Layout, LongPatternLineStaysOneLine) {
     EXPECT_GT(form.MemoVstup->horizontalScrollBar()->maximum(), 0);
 }
 
-TEST(Layout, PicturesProgressBarAndSynapseLabel) {
-    TFormBase form;
+TEST_F(Layout, PicturesProgressBarAndSynapseLabel) {
     EXPECT_EQ(form.ImageIkona->geometry(), QRect(752, 96, 33, 33));
     EXPECT_EQ(form.ImageIkona->toolTip(), "Zelk");
     EXPECT_EQ(form.ImageIkona->pixmap().size(), QSize(32, 32));
@@ -264,8 +257,7 @@ TEST(Layout, PicturesProgressBarAndSynapseLabel) {
     EXPECT_EQ(synapse.top(), 8);
     EXPECT_EQ(synapse.height(), 13);
     EXPECT_EQ(synapse.width(), form.LabelSynapse->sizeHint().width());
-    form.EditNet->setText("100-200-100");
-    form.ButtonBuild->click();
+    Build("100-200-100");
     EXPECT_EQ(form.LabelSynapse->text(), "Synapse 40000");
     const QRect wider = form.LabelSynapse->geometry();
     EXPECT_EQ(wider.x() + wider.width(), 690);
@@ -273,8 +265,7 @@ TEST(Layout, PicturesProgressBarAndSynapseLabel) {
     EXPECT_EQ(wider.width(), form.LabelSynapse->sizeHint().width());
 }
 
-TEST(Layout, FileDialogs) {
-    TFormBase form;
+TEST_F(Layout, FileDialogs) {
     const QString directory = QCoreApplication::applicationDirPath();
     for (QFileDialog* dialog : {form.OpenDialog, form.SaveDialog}) {
         SCOPED_TRACE(dialog->objectName().toStdString());
@@ -293,16 +284,13 @@ TEST(Layout, FileDialogs) {
     EXPECT_EQ(Base::ExeDirectory, directory.toStdString());
 
     // The first dialog opens in the directory of the executable.
-    zelktest::DialogScript script;
-    const zelktest::FileDialogSeen& seen = script.CancelFileDialog();
+    const zelktest::FileDialogSeen& seen = dialogs.CancelFileDialog();
     form.OpenDialog->exec();
     EXPECT_TRUE(seen.Shown);
     EXPECT_EQ(seen.Directory, directory);
 }
 
-TEST(Layout, TabOrder) {
-    TFormBase form;
-    form.show();
+TEST_F(Layout, TabOrder) {
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
     EXPECT_EQ(QApplication::focusWidget(), form.EditNet);

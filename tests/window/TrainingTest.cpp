@@ -9,204 +9,143 @@
 #include <QPushButton>
 #include <QTest>
 #include <algorithm>
-#include <bit>
-#include <cstdint>
-#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "WindowState.h"
-#include "WindowTestSupport.h"
+#include "WindowFixture.h"
 #include "engine/Engine.h"
 #include "window/Base.h"
 
 namespace {
 
-using Lines = std::vector<std::string>;
 using zelktest::ExpectSameNetwork;
+using zelktest::Lines;
+using zelktest::LinesOf;
 using zelktest::Snapshot;
+using zelktest::TrainByHand;
 
-// The training command as the lines describe it, one TrainSample per line and cycle on text.
-void TrainByHand(zelk::Network& network, const Lines& inputs, const Lines& desired, int cycles,
-                 bool start) {
-    for (int i = 0; i < cycles; ++i) {
-        for (std::size_t j = 0; j < inputs.size(); ++j) {
-            zelk::TrainSample(network, inputs[j], j < desired.size() ? desired[j] : "", !start);
-            start = false;
-        }
-    }
-}
-
-Lines Report(const zelk::Network& network) {
-    Lines lines;
-    zelk::WriteWeightReport(network, lines);
-    return lines;
-}
-
-class TrainingPanel : public ::testing::Test {
+class TrainingPanel : public zelktest::WindowTest {
 protected:
-    void SetUp() override {
-        form_ = std::make_unique<TFormBase>();
-        form_->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
-    }
-
-    TFormBase& Form() { return *form_; }
-
-    void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
-
-    void Build(const char* shape) {
-        Form().EditNet->setText(shape);
-        Click(Form().ButtonBuild);
-    }
-
-    void Train(const char* cycles) {
-        Form().EditPocet->setText(cycles);
-        Click(Form().ButtonNaucit);
-    }
-
-    Lines MemoLines() { return Base::PaneLines(Form().Memo); }
-
-    // The last lines of Memo, as many as `count`.
-    Lines LastMemoLines(std::size_t count) {
-        const Lines all = MemoLines();
-        if (all.size() < count) return all;
-        return Lines(all.end() - static_cast<std::ptrdiff_t>(count), all.end());
-    }
-
     // The compute command ran on the current network: running it again changes nothing.
     void ExpectOutputsUpToDate() {
-        const QString outputs = Form().MemoVypocet->toPlainText();
-        const QString error = Form().EditErr->text();
-        Form().ButtonVypocetClick();
-        EXPECT_EQ(Form().MemoVypocet->toPlainText(), outputs);
-        EXPECT_EQ(Form().EditErr->text(), error);
+        const QString outputs = form.MemoVypocet->toPlainText();
+        const QString error = form.EditErr->text();
+        form.ButtonVypocetClick();
+        EXPECT_EQ(form.MemoVypocet->toPlainText(), outputs);
+        EXPECT_EQ(form.EditErr->text(), error);
     }
-
-private:
-    std::unique_ptr<TFormBase> form_;
 };
 
 }  // namespace
 
 TEST_F(TrainingPanel, FreshStartTrainsEverySampleOfEveryCycle) {
-    zelktest::DialogScript noDialog;
-    Base::SetPaneLines(Form().MemoVysledek, {"0", "1", "1", "0"});
-    const Lines reportBefore = MemoLines();
-    ASSERT_TRUE(Form().CheckBoxStart->isChecked());
+    Base::SetPaneLines(form.MemoVysledek, {"0", "1", "1", "0"});
+    const std::size_t reportLines = LinesOf(form.Memo).size();
+    ASSERT_TRUE(form.CheckBoxStart->isChecked());
 
     Train("1000");
 
-    EXPECT_EQ(Form().EditUceni->text(), "4000");
+    EXPECT_EQ(form.EditUceni->text(), "4000");
     EXPECT_EQ(Base::Network.TrainedSamples, 4000.0);
-    EXPECT_EQ(Form().ProgressBar->minimum(), 0);
-    EXPECT_EQ(Form().ProgressBar->maximum(), 1000);
-    EXPECT_EQ(Form().ProgressBar->value(), 1000);
-    EXPECT_FALSE(Form().CheckBoxStart->isChecked());
+    EXPECT_EQ(form.ProgressBar->minimum(), 0);
+    EXPECT_EQ(form.ProgressBar->maximum(), 1000);
+    EXPECT_EQ(form.ProgressBar->value(), 1000);
+    EXPECT_FALSE(form.CheckBoxStart->isChecked());
     // One more report, of the trained weights, after the earlier ones.
-    const Lines report = Report(Base::Network);
-    EXPECT_EQ(MemoLines().size(), reportBefore.size() + report.size());
-    EXPECT_EQ(LastMemoLines(report.size()), report);
+    ExpectReportAppended(reportLines);
     ExpectOutputsUpToDate();
 }
 
 TEST_F(TrainingPanel, TrainingAgainContinuesFromTheCurrentWeights) {
-    zelktest::DialogScript noDialog;
-    Base::SetPaneLines(Form().MemoVysledek, {"0", "1", "1", "0"});
+    Base::SetPaneLines(form.MemoVysledek, {"0", "1", "1", "0"});
     Train("1000");
-    ASSERT_EQ(Form().EditUceni->text(), "4000");
+    ASSERT_EQ(form.EditUceni->text(), "4000");
 
     zelk::Network expected = Base::Network;
-    TrainByHand(expected, Base::PaneLines(Form().MemoUceni), {"0", "1", "1", "0"}, 1000, false);
+    TrainByHand(expected, LinesOf(form.MemoUceni), {"0", "1", "1", "0"}, 1000, false);
     Train("1000");
 
-    EXPECT_EQ(Form().EditUceni->text(), "8000");
-    EXPECT_EQ(Form().ProgressBar->value(), 1000);
+    EXPECT_EQ(form.EditUceni->text(), "8000");
+    EXPECT_EQ(form.ProgressBar->value(), 1000);
     ExpectSameNetwork(Base::Network, expected, false);
     ExpectOutputsUpToDate();
 }
 
 TEST_F(TrainingPanel, TickingStartBeginsANewLearningWithTheFirstSampleOnly) {
-    zelktest::DialogScript noDialog;
     Train("10");
-    ASSERT_EQ(Form().EditUceni->text(), "40");
+    ASSERT_EQ(form.EditUceni->text(), "40");
     const zelk::Network trained = Base::Network;
     zelk::Network continued = Base::Network;
-    TrainByHand(continued, Base::PaneLines(Form().MemoUceni), Base::PaneLines(Form().MemoVysledek),
-                10, false);
+    TrainByHand(continued, LinesOf(form.MemoUceni), LinesOf(form.MemoVysledek), 10, false);
 
-    Form().CheckBoxStart->setChecked(true);
+    form.CheckBoxStart->setChecked(true);
     Train("10");
 
     // The count starts again with the first sample and then counts all 40.
-    EXPECT_EQ(Form().EditUceni->text(), "40");
-    EXPECT_FALSE(Form().CheckBoxStart->isChecked());
+    EXPECT_EQ(form.EditUceni->text(), "40");
+    EXPECT_FALSE(form.CheckBoxStart->isChecked());
     // Fresh weights: neither the trained ones nor those that going on would give.
     EXPECT_NE(Base::Network.Layers[1].Neurons[0].Weight, trained.Layers[1].Neurons[0].Weight);
     EXPECT_NE(Base::Network.Layers[1].Neurons[0].Weight, continued.Layers[1].Neurons[0].Weight);
 }
 
 TEST_F(TrainingPanel, WeightsAreBitForBitThoseOfTrainingLineByLine) {
-    zelktest::DialogScript noDialog;
     // Two inputs and three outputs, so that the lines must be read with the right layer's size.
     Build("2-4-3");
-    Form().CheckBoxStart->setChecked(false);
+    form.CheckBoxStart->setChecked(false);
     // Empty, short, long, quoted, blank-padded and unreadable lines; fewer desired lines.
     const Lines inputs = {"0-1", "", "1-1-1", "\"0.5\"-x", " 1 - 0.25", "1e-1-2", "-1-7"};
     const Lines desired = {"1-0-1", "0.5", "", "1-1-1-1", "\"1e-1\"-0.75-0.3"};
-    Base::SetPaneLines(Form().MemoUceni, inputs);
-    Base::SetPaneLines(Form().MemoVysledek, desired);
+    Base::SetPaneLines(form.MemoUceni, inputs);
+    Base::SetPaneLines(form.MemoVysledek, desired);
 
     zelk::Network expected = Base::Network;
     TrainByHand(expected, inputs, desired, 7, false);
     Train("7");
 
-    EXPECT_EQ(Form().EditUceni->text(), "49");
+    EXPECT_EQ(form.EditUceni->text(), "49");
     ExpectSameNetwork(Base::Network, expected, false);
 }
 
 TEST_F(TrainingPanel, MissingDesiredLinesTrainTowardsZero) {
-    zelktest::DialogScript noDialog;
-    Form().CheckBoxStart->setChecked(false);
-    Base::SetPaneLines(Form().MemoVysledek, {"1", "1"});
+    form.CheckBoxStart->setChecked(false);
+    Base::SetPaneLines(form.MemoVysledek, {"1", "1"});
 
     zelk::Network expected = Base::Network;
     TrainByHand(expected, {"0-0", "0-1", "1-0", "1-1"}, {"1", "1", "0", "0"}, 50, false);
     Train("50");
 
-    EXPECT_EQ(Form().EditUceni->text(), "200");
+    EXPECT_EQ(form.EditUceni->text(), "200");
     ExpectSameNetwork(Base::Network, expected, false);
 }
 
 TEST_F(TrainingPanel, ZeroCyclesTrainNothingButRefreshEverything) {
-    zelktest::DialogScript noDialog;
     Train("1");
-    ASSERT_EQ(Form().EditUceni->text(), "4");
-    Form().CheckBoxStart->setChecked(true);
-    Form().EditUceni->setText("stale");
+    ASSERT_EQ(form.EditUceni->text(), "4");
+    form.CheckBoxStart->setChecked(true);
+    form.EditUceni->setText("stale");
     // New desired values: the error must be computed anew although nothing is trained.
-    Base::SetPaneLines(Form().MemoVysledek, {"1", "1", "1", "1"});
-    const QString errorBefore = Form().EditErr->text();
+    Base::SetPaneLines(form.MemoVysledek, {"1", "1", "1", "1"});
+    const QString errorBefore = form.EditErr->text();
     const zelk::Network before = Base::Network;
-    const std::size_t reportLines = MemoLines().size();
+    const std::size_t reportLines = LinesOf(form.Memo).size();
 
     Train("0");
 
     ExpectSameNetwork(Base::Network, before, false);
-    EXPECT_TRUE(Form().CheckBoxStart->isChecked());
+    EXPECT_TRUE(form.CheckBoxStart->isChecked());
     // An empty bar rather than the busy animation of a 0..0 range.
-    EXPECT_EQ(Form().ProgressBar->maximum(), 1);
-    EXPECT_EQ(Form().ProgressBar->value(), 0);
-    EXPECT_EQ(Form().EditUceni->text(), "4");
-    EXPECT_NE(Form().EditErr->text(), errorBefore);
-    EXPECT_EQ(MemoLines().size(), reportLines + Report(Base::Network).size());
+    EXPECT_EQ(form.ProgressBar->maximum(), 1);
+    EXPECT_EQ(form.ProgressBar->value(), 0);
+    EXPECT_EQ(form.EditUceni->text(), "4");
+    EXPECT_NE(form.EditErr->text(), errorBefore);
+    ExpectReportAppended(reportLines);
     ExpectOutputsUpToDate();
 }
 
 TEST_F(TrainingPanel, CycleCountIsReadAsLeadingDecimalDigits) {
-    zelktest::DialogScript noDialog;
-    Form().CheckBoxStart->setChecked(false);
+    form.CheckBoxStart->setChecked(false);
     const struct {
         const char* text;
         int cycles;
@@ -217,8 +156,8 @@ TEST_F(TrainingPanel, CycleCountIsReadAsLeadingDecimalDigits) {
         SCOPED_TRACE(c.text);
         const double before = Base::Network.TrainedSamples;
         Train(c.text);
-        EXPECT_EQ(Form().ProgressBar->maximum(), std::max(c.cycles, 1));
-        EXPECT_EQ(Form().ProgressBar->value(), c.cycles);
+        EXPECT_EQ(form.ProgressBar->maximum(), std::max(c.cycles, 1));
+        EXPECT_EQ(form.ProgressBar->value(), c.cycles);
         EXPECT_EQ(Base::Network.TrainedSamples, before + 4.0 * c.cycles);
     }
 }
@@ -234,69 +173,61 @@ TEST_F(TrainingPanel, NegativeOrTooLargeCycleCountIsRefusedAndChangesNothing) {
                  {"+99999999999999999999999", "Počet cyklů je příliš velký."}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        {
-            zelktest::DialogScript noDialog;
-            Train("2");
-        }
-        ASSERT_EQ(Form().ProgressBar->value(), 2);
-        Form().CheckBoxStart->setChecked(true);
-        const Snapshot before(Form());
+        Train("2");
+        ASSERT_EQ(form.ProgressBar->value(), 2);
+        form.CheckBoxStart->setChecked(true);
+        const Snapshot before(form);
 
-        zelktest::DialogScript script;
-        const zelktest::MessageBoxSeen& box = script.AnswerMessageBox(QMessageBox::Ok);
+        const zelktest::MessageBoxSeen& box = dialogs.AnswerMessageBox(QMessageBox::Ok);
         Train(c.text);
 
         EXPECT_TRUE(box.Shown);
         EXPECT_EQ(box.Text.toStdString(), c.message);
         EXPECT_EQ(box.Caption, "Zelk");
         EXPECT_EQ(box.Icon, QMessageBox::Critical);
-        EXPECT_EQ(Form().ProgressBar->value(), 0);
-        before.ExpectUnchanged(Form());
+        EXPECT_EQ(form.ProgressBar->value(), 0);
+        before.ExpectUnchanged(form);
     }
 }
 
 TEST_F(TrainingPanel, EmptySampleListLeavesStartTicked) {
-    zelktest::DialogScript noDialog;
-    Base::SetPaneLines(Form().MemoUceni, {});
-    ASSERT_TRUE(Form().CheckBoxStart->isChecked());
+    Base::SetPaneLines(form.MemoUceni, {});
+    ASSERT_TRUE(form.CheckBoxStart->isChecked());
     const zelk::Network before = Base::Network;
 
     Train("5");
 
-    EXPECT_TRUE(Form().CheckBoxStart->isChecked());
+    EXPECT_TRUE(form.CheckBoxStart->isChecked());
     ExpectSameNetwork(Base::Network, before, false);
-    EXPECT_EQ(Form().EditUceni->text(), "0");
-    EXPECT_EQ(Form().ProgressBar->value(), 5);
+    EXPECT_EQ(form.EditUceni->text(), "0");
+    EXPECT_EQ(form.ProgressBar->value(), 5);
 }
 
 TEST_F(TrainingPanel, NetworksWithoutHiddenLayersTrainAsTrainSampleDoes) {
-    zelktest::DialogScript noDialog;
     Train("1");
-    ASSERT_EQ(Form().EditUceni->text(), "4");
+    ASSERT_EQ(form.EditUceni->text(), "4");
 
     // No layers: nothing at all happens to the network, yet "Start" is unticked.
     Build("");
     ASSERT_EQ(Base::Network.LayerCount, 0);
-    ASSERT_TRUE(Form().CheckBoxStart->isChecked());
+    ASSERT_TRUE(form.CheckBoxStart->isChecked());
     Train("10");
     EXPECT_EQ(Base::Network.LayerCount, 0);
-    EXPECT_EQ(Form().EditUceni->text(), "0");
-    EXPECT_FALSE(Form().CheckBoxStart->isChecked());
-    EXPECT_EQ(Form().ProgressBar->value(), 10);
+    EXPECT_EQ(form.EditUceni->text(), "0");
+    EXPECT_FALSE(form.CheckBoxStart->isChecked());
+    EXPECT_EQ(form.ProgressBar->value(), 10);
 
     // One layer: every step starts or goes on, and the count stays 0.
     Build("2");
-    ASSERT_TRUE(Form().CheckBoxStart->isChecked());
+    ASSERT_TRUE(form.CheckBoxStart->isChecked());
     zelk::Network expected = Base::Network;
-    TrainByHand(expected, Base::PaneLines(Form().MemoUceni), Base::PaneLines(Form().MemoVysledek),
-                3, true);
+    TrainByHand(expected, LinesOf(form.MemoUceni), LinesOf(form.MemoVysledek), 3, true);
     Train("3");
     ExpectSameNetwork(Base::Network, expected, false);
-    EXPECT_EQ(Form().EditUceni->text(), "0");
+    EXPECT_EQ(form.EditUceni->text(), "0");
 }
 
 TEST_F(TrainingPanel, ProgressBarIsPaintedWhileTraining) {
-    zelktest::DialogScript noDialog;
     // The values the bar shows in its paint events: values between the start and the end mean
     // that it was repainted during the command, which processes no events of its own. The bar is
     // repainted at most about 60 times a second, so the command must run for a while: XOR on
@@ -310,14 +241,14 @@ TEST_F(TrainingPanel, ProgressBarIsPaintedWhileTraining) {
             return false;
         }
     } watcher;
-    Form().ProgressBar->installEventFilter(&watcher);
+    form.ProgressBar->installEventFilter(&watcher);
     Train("600000");
-    Form().ProgressBar->removeEventFilter(&watcher);
+    form.ProgressBar->removeEventFilter(&watcher);
 
     std::size_t between = 0;
     for (int value : watcher.values) {
         if (value > 0 && value < 600000) ++between;
     }
     EXPECT_GE(between, 3u);
-    EXPECT_EQ(Form().ProgressBar->value(), 600000);
+    EXPECT_EQ(form.ProgressBar->value(), 600000);
 }

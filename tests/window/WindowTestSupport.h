@@ -14,7 +14,8 @@
 //     form.ButtonRozepsat->click();
 //     EXPECT_EQ(question.Text, "...");
 //
-// A script without steps guards a command that must not open any dialog.
+// A script without steps guards a command that must not open any dialog. The window tests' fixture
+// (WindowFixture.h) holds one such script for the whole test.
 
 #include <gtest/gtest.h>
 
@@ -74,9 +75,7 @@ public:
 
     ~DialogScript() {
         timer_.stop();
-        for (const Step* step : pending_) {
-            ADD_FAILURE() << "expected " << step->Expected << " was never shown";
-        }
+        ExpectDone();
     }
 
     DialogScript(const DialogScript&) = delete;
@@ -110,6 +109,15 @@ public:
 
     // True when every scripted step has been answered.
     bool Done() const { return pending_.empty(); }
+
+    // Fails the test for every scripted step not answered yet and drops it; for a script that
+    // outlives one command, so that a missing dialog is reported at that command.
+    void ExpectDone() {
+        for (const Step* step : pending_) {
+            ADD_FAILURE() << "expected " << step->Expected << " was never shown";
+        }
+        pending_.clear();
+    }
 
     // Runs the event loop until every step has been answered or the time runs out; for dialogs
     // opened from a queued event rather than directly by a click.

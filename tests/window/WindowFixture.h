@@ -1,25 +1,61 @@
 #pragma once
 
-// What the window tests compare: networks bit for bit, and everything of the window that a
-// refused command must leave alone.
+// The window under test and what the window tests compare.
+//
+// WindowTest gives every test a fresh module state and the real TFormBase, shown on the offscreen
+// platform, guarded by a DialogScript: a dialog that a command opens unasked fails the test, and a
+// test that expects one scripts it on `dialogs` before the command.
+//
+//     TEST_F(WindowTest, ...) {
+//         Build("11-1");
+//         const zelktest::MessageBoxSeen& question = dialogs.AnswerMessageBox(QMessageBox::No);
+//         Click(form.ButtonRozepsat);
+//         EXPECT_EQ(question.Text, "...");
+//     }
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QString>
+#include <QTest>
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "WindowTestSupport.h"
 #include "engine/Engine.h"
 #include "window/Base.h"
 
 namespace zelktest {
+
+using Lines = std::vector<std::string>;
+
+inline Lines LinesOf(const QPlainTextEdit* pane) { return Base::PaneLines(pane); }
+
+inline Lines WeightReportLines(const zelk::Network& network) {
+    Lines lines;
+    zelk::WriteWeightReport(network, lines);
+    return lines;
+}
+
+// The training command as the lines describe it, one TrainSample per line and cycle on text; a
+// missing desired line reads as an empty one.
+inline void TrainByHand(zelk::Network& network, const Lines& inputs, const Lines& desired,
+                        int cycles, bool start) {
+    for (int i = 0; i < cycles; ++i) {
+        for (std::size_t j = 0; j < inputs.size(); ++j) {
+            zelk::TrainSample(network, inputs[j], j < desired.size() ? desired[j] : "", !start);
+            start = false;
+        }
+    }
+}
 
 inline std::vector<uint64_t> Bits(const std::vector<double>& values) {
     std::vector<uint64_t> bits;
@@ -110,6 +146,68 @@ struct Snapshot {
     bool start;
     int barMaximum;
     std::string loadedName, loadedType;
+};
+
+// The module state outlives every window: cleared before each test's window is created, so that
+// no test sees what an earlier one built or loaded.
+struct FreshModuleState {
+    FreshModuleState() {
+        Base::Network = zelk::Network();
+        Base::ExeDirectory.clear();
+        Base::LoadedNameText.clear();
+        Base::LoadedTypeText.clear();
+    }
+};
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        form.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    }
+
+    static void Click(QAbstractButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+    // Types the shape into EditNet, as the user would, and builds the network.
+    void Build(const QString& shape) {
+        form.EditNet->clear();
+        QTest::keyClicks(form.EditNet, shape);
+        Click(form.ButtonBuild);
+    }
+
+    // Sets the cycle count and trains. The text is set, not typed: a tab in it must not move the
+    // focus.
+    void Train(const QString& cycles) {
+        form.EditPocet->setText(cycles);
+        Click(form.ButtonNaucit);
+    }
+
+    // The pattern panes: inputs, training samples and desired outputs.
+    void SetPatternLines(const Lines& inputs, const Lines& samples, const Lines& desired) {
+        Base::SetPaneLines(form.MemoVstup, inputs);
+        Base::SetPaneLines(form.MemoUceni, samples);
+        Base::SetPaneLines(form.MemoVysledek, desired);
+    }
+
+    void ExpectPatternLines(const Lines& inputs, const Lines& samples, const Lines& desired) {
+        EXPECT_EQ(LinesOf(form.MemoVstup), inputs);
+        EXPECT_EQ(LinesOf(form.MemoUceni), samples);
+        EXPECT_EQ(LinesOf(form.MemoVysledek), desired);
+    }
+
+    // Memo holds its `linesBefore` earlier lines and after them the report of the current network.
+    void ExpectReportAppended(std::size_t linesBefore) {
+        const Lines report = WeightReportLines(Base::Network);
+        const Lines memo = LinesOf(form.Memo);
+        ASSERT_EQ(memo.size(), linesBefore + report.size());
+        EXPECT_EQ(Lines(memo.end() - static_cast<std::ptrdiff_t>(report.size()), memo.end()),
+                  report);
+    }
+
+    // Destroyed after the window: its check that every scripted dialog came is the test's last.
+    DialogScript dialogs;
+    FreshModuleState moduleState;  // before the window, whose start-up builds the network
+    TFormBase form;
 };
 
 }  // namespace zelktest
