@@ -22,7 +22,7 @@
 
 namespace {
 
-using zelktest::ExpectSameNetwork;
+using zelktest::ExpectSameTrainingState;
 using zelktest::ExpectSameWeights;
 using zelktest::Lines;
 using zelktest::LinesOf;
@@ -286,7 +286,7 @@ TEST_F(LoadSave, TrainingContinuesFromTheLoadedWeights) {
     Train("10");
 
     EXPECT_EQ(form.EditUceni->text(), "40");
-    ExpectSameNetwork(Base::Network, expected, false);
+    ExpectSameTrainingState(Base::Network, expected, false);
 }
 
 TEST_F(LoadSave, RefusedLoadShowsTheEngineErrorAndChangesNothing) {

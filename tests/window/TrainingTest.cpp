@@ -19,7 +19,7 @@
 
 namespace {
 
-using zelktest::ExpectSameNetwork;
+using zelktest::ExpectSameTrainingState;
 using zelktest::Lines;
 using zelktest::LinesOf;
 using zelktest::Snapshot;
@@ -68,7 +68,7 @@ TEST_F(TrainingPanel, TrainingAgainContinuesFromTheCurrentWeights) {
 
     EXPECT_EQ(form.EditUceni->text(), "8000");
     EXPECT_EQ(form.ProgressBar->value(), 1000);
-    ExpectSameNetwork(Base::Network, expected, false);
+    ExpectSameTrainingState(Base::Network, expected, false);
     ExpectOutputsUpToDate();
 }
 
@@ -105,7 +105,7 @@ TEST_F(TrainingPanel, WeightsAreBitForBitThoseOfTrainingLineByLine) {
     Train("7");
 
     EXPECT_EQ(form.EditUceni->text(), "49");
-    ExpectSameNetwork(Base::Network, expected, false);
+    ExpectSameTrainingState(Base::Network, expected, false);
 }
 
 TEST_F(TrainingPanel, MissingDesiredLinesTrainTowardsZero) {
@@ -117,7 +117,7 @@ TEST_F(TrainingPanel, MissingDesiredLinesTrainTowardsZero) {
     Train("50");
 
     EXPECT_EQ(form.EditUceni->text(), "200");
-    ExpectSameNetwork(Base::Network, expected, false);
+    ExpectSameTrainingState(Base::Network, expected, false);
 }
 
 TEST_F(TrainingPanel, ZeroCyclesTrainNothingButRefreshEverything) {
@@ -133,7 +133,7 @@ TEST_F(TrainingPanel, ZeroCyclesTrainNothingButRefreshEverything) {
 
     Train("0");
 
-    ExpectSameNetwork(Base::Network, before, false);
+    ExpectSameTrainingState(Base::Network, before, false);
     EXPECT_TRUE(form.CheckBoxStart->isChecked());
     // An empty bar rather than the busy animation of a 0..0 range.
     EXPECT_EQ(form.ProgressBar->maximum(), 1);
@@ -198,7 +198,7 @@ TEST_F(TrainingPanel, EmptySampleListLeavesStartTicked) {
     Train("5");
 
     EXPECT_TRUE(form.CheckBoxStart->isChecked());
-    ExpectSameNetwork(Base::Network, before, false);
+    ExpectSameTrainingState(Base::Network, before, false);
     EXPECT_EQ(form.EditUceni->text(), "0");
     EXPECT_EQ(form.ProgressBar->value(), 5);
 }
@@ -223,7 +223,7 @@ TEST_F(TrainingPanel, NetworksWithoutHiddenLayersTrainAsTrainSampleDoes) {
     zelk::Network expected = Base::Network;
     TrainByHand(expected, LinesOf(form.MemoUceni), LinesOf(form.MemoVysledek), 3, true);
     Train("3");
-    ExpectSameNetwork(Base::Network, expected, false);
+    ExpectSameTrainingState(Base::Network, expected, false);
     EXPECT_EQ(form.EditUceni->text(), "0");
 }
 

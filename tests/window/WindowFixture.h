@@ -86,10 +86,11 @@ inline void ExpectSameWeights(const zelk::Network& actual, const zelk::Network& 
     }
 }
 
-// The whole network; Potential and Output only with `outputs`, since a compute command after
-// training evaluates other lines than the training did.
-inline void ExpectSameNetwork(const zelk::Network& actual, const zelk::Network& expected,
-                              bool outputs = true) {
+// Everything that training reads and writes, bit for bit: the weights as above, the trained sample
+// count and every error term; Potential and Output only with `outputs`, since a compute command
+// after training evaluates other lines than the training did.
+inline void ExpectSameTrainingState(const zelk::Network& actual, const zelk::Network& expected,
+                                    bool outputs = true) {
     ExpectSameWeights(actual, expected);
     EXPECT_EQ(std::bit_cast<uint64_t>(actual.TrainedSamples),
               std::bit_cast<uint64_t>(expected.TrainedSamples));
@@ -125,7 +126,7 @@ struct Snapshot {
           loadedType(Base::LoadedTypeText) {}
 
     void ExpectUnchanged(TFormBase& form) const {
-        ExpectSameNetwork(Base::Network, network);
+        ExpectSameTrainingState(Base::Network, network);
         EXPECT_EQ(form.EditNet->text(), shape);
         EXPECT_EQ(form.MemoVstup->toPlainText(), inputs);
         EXPECT_EQ(form.MemoUceni->toPlainText(), samples);
