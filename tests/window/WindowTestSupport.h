@@ -34,8 +34,14 @@
 #include <QTimer>
 #include <QWidget>
 #include <deque>
+#include <ostream>
 #include <string>
 #include <utility>
+
+// GoogleTest shows a QString in a failure as its text rather than as a list of UTF-16 units.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace zelktest {
 
