@@ -268,15 +268,10 @@ std::string EvaluatePattern(Network& network, std::string_view inputLine) {
     const ValueVector inputs = ReadPattern(inputLine, network.Layers.front().NeuronCount);
     thread_local ValueVector outputs;
     ForwardPass(network, inputs, outputs);
-    // Appending field after field gives what SetField would: no value is ever empty.
-    std::string line;
-    for (int32_t r = 0; r < outputs.Count; ++r) {
-        if (r > 0) {
-            line.push_back(kSeparator);
-        }
-        line += QuoteField(FormatNumber(outputs.Get(r)), kSeparator, kQuote);
-    }
-    return line;
+    // Joining the fields gives what SetField field by field would: no value is ever empty.
+    return Join(outputs.Values, kSeparator, [](std::string& line, double output) {
+        line += QuoteField(FormatNumber(output), kSeparator, kQuote);
+    });
 }
 
 }  // namespace zelk

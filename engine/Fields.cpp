@@ -121,6 +121,22 @@ std::string SetField(std::string_view text, char separator, int index, std::stri
     return result;
 }
 
+std::string Join(const std::vector<std::string>& texts, char separator) {
+    std::size_t size = texts.size();
+    for (const std::string& text : texts) {
+        size += text.size();
+    }
+    std::string joined;
+    joined.reserve(size);
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        if (i > 0) {
+            joined += separator;
+        }
+        joined += texts[i];
+    }
+    return joined;
+}
+
 std::string_view TrimmedView(std::string_view text) {
     auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
     while (!text.empty() && blank(text.front())) {

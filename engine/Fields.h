@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zelk {
 
@@ -31,6 +32,24 @@ void ForEachField(std::string_view text, char separator, char quote, Visit&& vis
 
 // The value of one field, [begin, end) of a text: enclosing quotes dropped, doubled quotes as one.
 std::string UnquoteField(std::string_view field, char quote);
+
+// The items joined by the separator, each written by `append(text, item)`.
+template <class Items, class Append>
+std::string Join(const Items& items, char separator, Append&& append) {
+    std::string text;
+    bool first = true;
+    for (const auto& item : items) {
+        if (!first) {
+            text += separator;
+        }
+        first = false;
+        append(text, item);
+    }
+    return text;
+}
+
+// The texts joined by the separator.
+std::string Join(const std::vector<std::string>& texts, char separator);
 
 template <class Visit>
 void ForEachField(std::string_view text, char separator, char quote, Visit&& visit) {

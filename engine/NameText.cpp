@@ -25,15 +25,10 @@ std::string WriteCommaText(const std::vector<std::string>& lines) {
     if (lines.size() == 1 && lines.front().empty()) {
         return "\"\"";
     }
-    std::string text;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (i > 0) {
-            text += ',';
-        }
-        const std::string& line = lines[i];
+    return Join(lines, ',', [](std::string& text, const std::string& line) {
         if (!NeedsQuotes(line)) {
             text += line;
-            continue;
+            return;
         }
         text += '"';
         for (const char c : line) {
@@ -43,8 +38,7 @@ std::string WriteCommaText(const std::vector<std::string>& lines) {
             text += c;
         }
         text += '"';
-    }
-    return text;
+    });
 }
 
 std::vector<std::string> ReadCommaText(std::string_view text) {

@@ -1,8 +1,10 @@
 #include "engine/Network.h"
 
+#include <algorithm>
 #include <chrono>
 #include <limits>
 #include <new>
+#include <span>
 
 #if __has_include(<unistd.h>)
 #include <unistd.h>
@@ -233,14 +235,10 @@ void RandomizeWeights(Network& network) {
 }
 
 std::string ShapeText(const Network& network) {
-    std::string text;
-    for (int32_t l = 0; l < network.LayerCount; ++l) {
-        if (l > 0) {
-            text.push_back('-');
-        }
-        text += std::to_string(network.Layers[static_cast<std::size_t>(l)].NeuronCount);
-    }
-    return text;
+    const std::size_t layers = static_cast<std::size_t>(std::max(network.LayerCount, 0));
+    return Join(
+        std::span(network.Layers).first(layers), '-',
+        [](std::string& text, const Layer& layer) { text += std::to_string(layer.NeuronCount); });
 }
 
 }  // namespace zelk

@@ -56,18 +56,7 @@ std::vector<std::string> PaneLines(const QPlainTextEdit* pane) {
 }
 
 void SetPaneLines(QPlainTextEdit* pane, const std::vector<std::string>& lines) {
-    std::size_t size = lines.size() + 1;
-    for (const std::string& line : lines) {
-        size += line.size();
-    }
-    std::string text;
-    text.reserve(size);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (i > 0) {
-            text += '\n';
-        }
-        text += lines[i];
-    }
+    std::string text = zelk::Join(lines, '\n');
     // Without it a last empty line would vanish: "\n" is one empty line, "" none.
     if (!lines.empty() && lines.back().empty()) {
         text += '\n';
@@ -423,14 +412,7 @@ void TFormBase::ReportOverflow(const std::string& message) {
 void TFormBase::AppendWeightReport() {
     std::vector<std::string> lines;
     zelk::WriteWeightReport(Base::Network, lines);
-    std::string text;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (i > 0) {
-            text += '\n';
-        }
-        text += lines[i];
-    }
-    Memo->appendPlainText(QString::fromStdString(text));
+    Memo->appendPlainText(QString::fromStdString(zelk::Join(lines, '\n')));
 }
 
 void TFormBase::ShowSynapseCount() {

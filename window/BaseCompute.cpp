@@ -7,6 +7,7 @@
 #include <QRadioButton>
 #include <cmath>
 #include <cstdint>
+#include <ranges>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -84,14 +85,7 @@ std::string ConvertOutputLine(const std::string& line, Convert convert) {
     if (!blankSeen) {
         // Every field replaced by a value that needs no quotes and is never empty: the joined
         // values are exactly what SetField field by field gives.
-        std::string result;
-        for (std::size_t k = 0; k < converted.size(); ++k) {
-            if (k > 0) {
-                result += kSeparator;
-            }
-            result += converted[k];
-        }
-        return result;
+        return zelk::Join(converted, kSeparator);
     }
     std::string result = line;
     for (std::size_t k = 0; k < converted.size(); ++k) {
@@ -105,15 +99,9 @@ std::string CombinationLine(int32_t i, int32_t n) {
     if (n <= 0) {
         return "0";
     }
-    std::string line;
-    line.reserve(static_cast<std::size_t>(2 * n - 1));
-    for (int32_t bit = n - 1; bit >= 0; --bit) {
-        line += ((i >> bit) & 1) != 0 ? '1' : '0';
-        if (bit > 0) {
-            line += kSeparator;
-        }
-    }
-    return line;
+    return zelk::Join(
+        std::views::iota(0, n) | std::views::reverse, kSeparator,
+        [i](std::string& line, int32_t bit) { line += ((i >> bit) & 1) != 0 ? '1' : '0'; });
 }
 
 }  // namespace
@@ -227,14 +215,8 @@ void TFormBase::ButtonRozepsatClick(QObject* sender) {
         Base::SetPaneLines(MemoVstup, lines);
         Base::SetPaneLines(MemoUceni, lines);
 
-        const int32_t m = Base::Network.Layers.back().NeuronCount;
-        std::string zeros;
-        for (int32_t r = 0; r < m; ++r) {
-            if (r > 0) {
-                zeros += kSeparator;
-            }
-            zeros += '0';
-        }
+        const auto outputs = static_cast<std::size_t>(Base::Network.Layers.back().NeuronCount);
+        const std::string zeros = zelk::Join(std::vector<std::string>(outputs, "0"), kSeparator);
         Base::SetPaneLines(MemoVysledek,
                            std::vector<std::string>(static_cast<std::size_t>(combinations), zeros));
     }

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "engine/Engine.h"
 
 using zelk::GetField;
@@ -77,4 +80,13 @@ TEST(TrimBlanks, RemovesControlCharactersAndBlanks) {
     EXPECT_EQ(TrimBlanks("   "), "");
     EXPECT_EQ(TrimBlanks(" a b "), "a b");
     EXPECT_EQ(TrimBlanks("\xc5\xa1"), "\xc5\xa1");  // UTF-8 bytes are not blanks
+}
+
+TEST(Join, SeparatorOnlyBetweenItems) {
+    EXPECT_EQ(zelk::Join({}, '-'), "");
+    EXPECT_EQ(zelk::Join({""}, '-'), "");
+    EXPECT_EQ(zelk::Join({"", ""}, '-'), "-");
+    EXPECT_EQ(zelk::Join({"0-0", "", "1"}, '\n'), "0-0\n\n1");
+    const auto appendNumber = [](std::string& text, int v) { text += std::to_string(v); };
+    EXPECT_EQ(zelk::Join(std::vector<int>{1, 22, 3}, ',', appendNumber), "1,22,3");
 }
