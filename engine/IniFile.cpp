@@ -65,11 +65,11 @@ std::string_view ValueOf(std::string_view keyLine) {
     return TrimmedView(keyLine.substr(keyLine.find('=') + 1));
 }
 
+}  // namespace
+
 std::runtime_error WriteError(const std::string& fileName) {
     return std::runtime_error("Unable to write to " + fileName);
 }
-
-}  // namespace
 
 void IniFile::Parse(std::string_view text) {
     parts_.assign(1, Part{});

@@ -2,12 +2,16 @@
 
 #include <cstddef>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 namespace zelk {
+
+// The error of a file that cannot be written: "Unable to write to " and the file name.
+std::runtime_error WriteError(const std::string& fileName);
 
 // An INI file held line by line in memory, so that setting a value rewrites that one line and
 // leaves every other byte of a hand-edited file alone.

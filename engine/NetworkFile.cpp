@@ -60,45 +60,53 @@ void WalkList(std::string_view list, bool inputLayer, std::vector<double>& synap
     }
 }
 
+std::runtime_error LineEndError(const std::string& key, const std::string& fileName) {
+    return std::runtime_error("Text klíče " + key +
+                              " obsahuje konec řádku, který soubor INI nemůže uložit; soubor " +
+                              fileName + " zůstal beze změny");
+}
+
 }  // namespace
 
 void SaveNetworkFile(const Network& network, const std::string& fileName, std::string_view nameText,
                      std::string_view typeText) {
+    // A line end would end the key's line early: what follows could not be read back, and might
+    // even plant keys of its own. The text is at fault, not the file, which stays as it was.
+    for (const auto& [key, text] : {std::pair{"Name", nameText}, std::pair{"Type", typeText}}) {
+        if (text.find_first_of("\r\n") != std::string_view::npos) {
+            throw LineEndError(key, fileName);
+        }
+    }
     // The old file's other sections and lines are kept, so it has to be read first; one that
     // exists but cannot be read could not be kept and is left alone.
     IniFile ini;
     if (ini.Load(fileName) == IniFile::LoadResult::Unreadable) {
-        throw std::runtime_error("Unable to write to " + fileName);
+        throw WriteError(fileName);
     }
-    try {
-        ini.Write(kSection, "Name", nameText);
-        ini.Write(kSection, "Type", typeText);
-        ini.Write(kSection, "Network", ShapeText(network));
-        for (std::size_t i = 0; i < static_cast<std::size_t>(network.LayerCount); ++i) {
-            const Layer& layer = network.Layers[i];
-            for (std::size_t j = 0; j < static_cast<std::size_t>(layer.NeuronCount); ++j) {
-                const Neuron& neuron = layer.Neurons[j];
-                const std::string key = NeuronKey(i, j);
-                ini.Write(kSection, key, FormatNumber(neuron.Output));
-                if (i == 0) {
-                    ini.Write(kSection, key + "_Weight", "Input");
-                    ini.Write(kSection, key + "_DeltaWeight", "Input");
-                } else {
-                    ini.Write(kSection, key + "_Weight",
-                              NumberList(neuron.Weight, neuron.InputCount, neuron.BiasWeight));
-                    ini.Write(
-                        kSection, key + "_DeltaWeight",
-                        NumberList(neuron.DeltaWeight, neuron.InputCount, neuron.DeltaBiasWeight));
-                }
-            }
-            // The constant bias input that this layer offers to the next one.
-            if (i + 1 < static_cast<std::size_t>(network.LayerCount)) {
-                ini.Write(kSection, "NeuronBias" + std::to_string(i), "-1");
+    ini.Write(kSection, "Name", nameText);
+    ini.Write(kSection, "Type", typeText);
+    ini.Write(kSection, "Network", ShapeText(network));
+    for (std::size_t i = 0; i < static_cast<std::size_t>(network.LayerCount); ++i) {
+        const Layer& layer = network.Layers[i];
+        for (std::size_t j = 0; j < static_cast<std::size_t>(layer.NeuronCount); ++j) {
+            const Neuron& neuron = layer.Neurons[j];
+            const std::string key = NeuronKey(i, j);
+            ini.Write(kSection, key, FormatNumber(neuron.Output));
+            if (i == 0) {
+                ini.Write(kSection, key + "_Weight", "Input");
+                ini.Write(kSection, key + "_DeltaWeight", "Input");
+            } else {
+                ini.Write(kSection, key + "_Weight",
+                          NumberList(neuron.Weight, neuron.InputCount, neuron.BiasWeight));
+                ini.Write(
+                    kSection, key + "_DeltaWeight",
+                    NumberList(neuron.DeltaWeight, neuron.InputCount, neuron.DeltaBiasWeight));
             }
         }
-    } catch (const std::invalid_argument&) {
-        // A name or type text with a line end cannot be stored in its line.
-        throw std::runtime_error("Unable to write to " + fileName);
+        // The constant bias input that this layer offers to the next one.
+        if (i + 1 < static_cast<std::size_t>(network.LayerCount)) {
+            ini.Write(kSection, "NeuronBias" + std::to_string(i), "-1");
+        }
     }
     ini.Save(fileName);
 }

@@ -8,8 +8,9 @@
 namespace zelk {
 
 // Writes the network with the two free texts into section "NEURON NETWORK" of an INI file. Other
-// lines of an existing file stay as they were. All or nothing: on failure it throws
-// std::runtime_error("Unable to write to " + fileName) and the old file is untouched.
+// lines of an existing file stay as they were. All or nothing: a file that cannot be written throws
+// std::runtime_error("Unable to write to " + fileName), a name or type text with a line end one
+// that names that text, and the old file is untouched.
 void SaveNetworkFile(const Network& network, const std::string& fileName, std::string_view nameText,
                      std::string_view typeText);
 

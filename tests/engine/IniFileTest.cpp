@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -18,6 +19,8 @@
 #include "engine/IniFile.h"
 
 namespace fs = std::filesystem;
+using testing::ThrowsMessage;
+using testing::Value;
 using zelk::IniFile;
 using zelktest::Entries;
 using zelktest::ReadFile;
@@ -276,12 +279,8 @@ TEST(IniFileSave, UnwritablePathsAreRefusedAndNothingChanges) {
     // Paths that nobody can write, not even root.
     for (const std::string& file : {directory.File("missing/net.ini"), plain + "/net.ini",
                                     directory.Path().string(), std::string()}) {
-        try {
-            ini.Save(file);
-            ADD_FAILURE() << "saved to " << file;
-        } catch (const std::runtime_error& error) {
-            EXPECT_EQ(error.what(), "Unable to write to " + file);
-        }
+        EXPECT_THAT([&] { ini.Save(file); },
+                    ThrowsMessage<std::runtime_error>("Unable to write to " + file));
     }
     EXPECT_EQ(ReadFile(plain), "not a directory");
     EXPECT_EQ(Entries(directory.Path()), std::set<std::string>{"plain.txt"});
@@ -300,12 +299,10 @@ TEST(IniFileSave, FailedWriteKeepsOldFileAndRemovesTemporaryFile) {
         if (setrlimit(RLIMIT_FSIZE, &limit) != 0) {
             return 2;
         }
-        try {
-            ini.Save(file);
-        } catch (const std::runtime_error& error) {
-            return error.what() == "Unable to write to " + file ? 0 : 3;
-        }
-        return 1;
+        return Value([&] { ini.Save(file); },
+                     ThrowsMessage<std::runtime_error>("Unable to write to " + file))
+                   ? 0
+                   : 1;
     });
     EXPECT_EQ(code, 0);
     EXPECT_EQ(ReadFile(file), old);

@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -24,6 +25,8 @@
 #include "engine/NetworkFile.h"
 
 namespace fs = std::filesystem;
+using testing::ThrowsMessage;
+using testing::Value;
 using zelk::BuildNetwork;
 using zelk::LoadNetworkFile;
 using zelk::Network;
@@ -554,12 +557,10 @@ TEST(SaveNetworkFile, ReadOnlyFileIsRefusedAndKept) {
     WriteFile(file, old);
     const Network network = WorkedExampleNetwork();
     const auto attempt = [&] {
-        try {
-            SaveNetworkFile(network, file, kWorkedName, "");
-        } catch (const std::runtime_error& error) {
-            return error.what() == "Unable to write to " + file ? 0 : 3;
-        }
-        return 1;
+        return Value([&] { SaveNetworkFile(network, file, kWorkedName, ""); },
+                     ThrowsMessage<std::runtime_error>("Unable to write to " + file))
+                   ? 0
+                   : 1;
     };
 
     int code = 0;
@@ -598,12 +599,8 @@ TEST(SaveNetworkFile, UnwritablePlacesAreRefusedAndNothingIsCreated) {
     const Network network = WorkedExampleNetwork();
     for (const std::string& file :
          {directory.File("missing/net.ini"), plain + "/net.ini", folder.string()}) {
-        try {
-            SaveNetworkFile(network, file, kWorkedName, "");
-            ADD_FAILURE() << "saved to " << file;
-        } catch (const std::runtime_error& error) {
-            EXPECT_EQ(error.what(), "Unable to write to " + file);
-        }
+        EXPECT_THAT([&] { SaveNetworkFile(network, file, kWorkedName, ""); },
+                    ThrowsMessage<std::runtime_error>("Unable to write to " + file));
     }
     EXPECT_EQ(ReadFile(plain), "a file, not a directory");
     EXPECT_TRUE(fs::is_empty(folder));
@@ -614,15 +611,14 @@ TEST(SaveNetworkFile, TextWithLineEndIsRefusedAndFileKept) {
     TemporaryDirectory directory;
     const std::string file = directory.File("net.ini");
     WriteFile(file, kWorkedExample);
-    for (const auto& [name, type] : {std::pair<std::string, std::string>{"a\r\nNetwork=9", ""},
-                                     std::pair<std::string, std::string>{"", "b\nc"}}) {
-        try {
-            SaveNetworkFile(WorkedExampleNetwork(), file, name, type);
-            ADD_FAILURE() << "saved a line end";
-        } catch (const std::runtime_error& error) {
-            EXPECT_EQ(error.what(), "Unable to write to " + file);
-        }
-    }
+    const std::string kept = " obsahuje konec řádku, který soubor INI nemůže uložit; soubor " +
+                             file + " zůstal beze změny";
+    EXPECT_THAT([&] { SaveNetworkFile(WorkedExampleNetwork(), file, "a\r\nNetwork=9", ""); },
+                ThrowsMessage<std::runtime_error>("Text klíče Name" + kept));
+    EXPECT_THAT([&] { SaveNetworkFile(WorkedExampleNetwork(), file, "", "b\nc"); },
+                ThrowsMessage<std::runtime_error>("Text klíče Type" + kept));
+    EXPECT_THAT([&] { SaveNetworkFile(WorkedExampleNetwork(), file, "lone\rCR", ""); },
+                ThrowsMessage<std::runtime_error>("Text klíče Name" + kept));
     EXPECT_EQ(ReadFile(file), kWorkedExample);
     EXPECT_EQ(Entries(directory.Path()), std::set<std::string>{"net.ini"});
 }
@@ -640,7 +636,7 @@ TEST(LoadNetworkFile, RefusedLoadChangesNothing) {
 
     const struct {
         std::string file;
-        std::string message;  // empty: the build's own error
+        std::string message;
     } cases[] = {
         {directory.File("missing.ini"),
          "Soubor " + directory.File("missing.ini") + " nelze načíst."},
@@ -649,7 +645,7 @@ TEST(LoadNetworkFile, RefusedLoadChangesNothing) {
         {foreign, "Soubor " + foreign + " neobsahuje neuronovou síť."},
         {empty, "Soubor " + empty + " neobsahuje neuronovou síť."},
         {plain, "Soubor " + plain + " neobsahuje neuronovou síť."},
-        {tooLarge, ""},
+        {tooLarge, "Síť 3000000000-1 je příliš velká"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
@@ -658,14 +654,8 @@ TEST(LoadNetworkFile, RefusedLoadChangesNothing) {
         network.Layers[1].Neurons[0].ErrorTerm = 0.25;
         const Network before = network;
         std::string name = "name", type = "type", shape = "shape";
-        try {
-            LoadNetworkFile(network, c.file, name, type, shape);
-            ADD_FAILURE() << "loaded";
-        } catch (const std::runtime_error& error) {
-            if (!c.message.empty()) {
-                EXPECT_EQ(error.what(), c.message);
-            }
-        }
+        EXPECT_THAT([&] { LoadNetworkFile(network, c.file, name, type, shape); },
+                    ThrowsMessage<std::runtime_error>(c.message));
         ExpectEqualFieldByField(network, before);
         EXPECT_EQ(name, "name");
         EXPECT_EQ(type, "type");

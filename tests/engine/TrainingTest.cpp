@@ -65,8 +65,8 @@ TEST(TrainSample, SecondStepCarriesHalfOfTheFirstChange) {
     const auto first = network.Layers[2].Neurons[0];
     zelk::TrainSample(network, "1", "1", true);
     const auto& output = network.Layers[2].Neurons[0];
-    const double expected = 0.1 * output.ErrorTerm * network.Layers[1].Neurons[0].Output +
-                            0.5 * first.DeltaWeight[0];
+    const double expected =
+        0.1 * output.ErrorTerm * network.Layers[1].Neurons[0].Output + 0.5 * first.DeltaWeight[0];
     EXPECT_EQ(output.DeltaWeight[0], expected);
     EXPECT_EQ(output.Weight[0], first.Weight[0] + expected);
     EXPECT_EQ(output.DeltaBiasWeight, 0.1 * output.ErrorTerm * -1.0 + 0.5 * first.DeltaBiasWeight);
