@@ -1,5 +1,6 @@
 #include "engine/IniFile.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -77,15 +78,12 @@ void IniFile::Parse(std::string_view text) {
     Section* current = nullptr;
     std::size_t start = 0;
     while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        const std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
-        if (end == std::string_view::npos) {
-            end = text.size();
+        const std::size_t end = std::min(text.find_first_of("\r\n", start), text.size());
+        std::size_t next = end + 1;
+        if (end + 1 < text.size() && text[end] == '\r' && text[end + 1] == '\n') {
+            ++next;
         }
-        std::string_view line = text.substr(start, end - start);
-        if (line.ends_with('\r')) {
-            line.remove_suffix(1);
-        }
+        const std::string_view line = text.substr(start, end - start);
         const LineInfo info = Classify(line, start == 0);
         if (info.kind == LineKind::Header) {
             parts_.push_back(Part{{std::string(line)}});

@@ -17,8 +17,8 @@ std::runtime_error WriteError(const std::string& fileName);
 // leaves every other byte of a hand-edited file alone.
 //
 // Reading rules:
-// - A line ends at LF; a CR right before the LF belongs to the line end. A last line without a
-//   line end is a line all the same.
+// - A line ends at CR LF, at LF or at a lone CR (as old Mac editors write them). A last line
+//   without a line end is a line all the same.
 // - A line whose first non-blank character is "[" and which has a "]" after it is a section
 //   header; the name is what stands between the "[" and the last "]", without blanks around it.
 //   A UTF-8 byte order mark before the first line's "[" is allowed and kept.

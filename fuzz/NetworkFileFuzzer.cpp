@@ -92,17 +92,18 @@ std::vector<Line> ReadLines(std::string_view text) {
     bool inside = false;
     std::size_t start = 0;
     while (start < text.size()) {
-        const std::size_t end = std::min(text.find('\n', start), text.size());
+        // CR LF, LF and a lone CR each end a line.
+        std::size_t end = start;
+        while (end < text.size() && text[end] != '\n' && text[end] != '\r') {
+            ++end;
+        }
         Line line;
         line.text = text.substr(start, end - start);
-        if (!line.text.empty() && line.text.back() == '\r') {
-            line.text.remove_suffix(1);
-        }
         std::string_view rest = line.text;
         if (start == 0 && rest.substr(0, 3) == "\xEF\xBB\xBF") {
             rest.remove_prefix(3);
         }
-        start = end + 1;
+        start = end + (text.substr(end, 2) == "\r\n" ? 2 : 1);
         while (!rest.empty() && IsBlank(rest.front())) {
             rest.remove_prefix(1);
         }

@@ -60,16 +60,19 @@ TEST(IniFileRead, NamesAndValuesWithoutBlanksAroundThem) {
     EXPECT_EQ(Parsed("[S]\nk=\xA0x\xA0\n").Find("S", "k"), "\xA0x\xA0");
 }
 
-TEST(IniFileRead, LfAndCrLfLineEndsReadTheSame) {
+TEST(IniFileRead, CrLfLfAndLoneCrLineEndsReadTheSame) {
     const IniFile crlf = Parsed("[S]\r\na=1\r\nb=2\r\n");
     const IniFile lf = Parsed("[S]\na=1\nb=2\n");
+    const IniFile cr = Parsed("[S]\ra=1\rb=2\r");
     const IniFile noEnd = Parsed("[S]\na=1\r\nb=2");
-    for (const IniFile* ini : {&crlf, &lf, &noEnd}) {
+    const IniFile mixed = Parsed("[S]\ra=1\nb=2\r\n");
+    for (const IniFile* ini : {&crlf, &lf, &cr, &noEnd, &mixed}) {
         EXPECT_EQ(ini->Find("S", "a"), "1");
         EXPECT_EQ(ini->Find("S", "b"), "2");
+        EXPECT_EQ(ini->Compose(), crlf.Compose());
     }
-    EXPECT_EQ(lf.Compose(), crlf.Compose());
-    EXPECT_EQ(noEnd.Compose(), crlf.Compose());
+    // LF CR is two line ends with an empty line between them.
+    EXPECT_EQ(Parsed("[S]\n\ra=1").Compose(), "[S]\r\n\r\na=1\r\n");
 }
 
 TEST(IniFileRead, LongValueComesBackWhole) {

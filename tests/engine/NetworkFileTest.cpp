@@ -521,6 +521,26 @@ TEST(LoadNetworkFile, NamesIgnoreCaseAndLfLineEnds) {
     EXPECT_EQ(neuron.DeltaBiasWeight, -1.0);
 }
 
+TEST(LoadNetworkFile, LoneCrLineEndsLoadAsCrLfDoes) {
+    std::string oldMac = kWorkedExample;
+    for (std::size_t at = oldMac.find("\r\n"); at != std::string::npos;
+         at = oldMac.find("\r\n", at + 1)) {
+        oldMac.erase(at + 1, 1);
+    }
+    ASSERT_EQ(oldMac.find('\n'), std::string::npos);
+    TemporaryDirectory directory;
+    Loaded loaded = LoadText(directory, oldMac);
+    const Loaded expected = LoadText(directory, kWorkedExample);
+    EXPECT_EQ(loaded.name, kWorkedName);
+    EXPECT_EQ(loaded.shape, "2-1");
+    // The file holds no bias of the input neurons: the build draws them.
+    for (std::size_t j = 0; j < 2; ++j) {
+        loaded.network.Layers[0].Neurons[j].BiasWeight =
+            expected.network.Layers[0].Neurons[j].BiasWeight;
+    }
+    ExpectEqualFieldByField(loaded.network, expected.network);
+}
+
 TEST(NetworkFile, LongNameAndLongWeightListComeBackWhole) {
     std::string name = "Zelk - test environment;";
     while (name.size() < 3000) {
