@@ -9,6 +9,7 @@
 #include "engine/Avx2.h"
 #include "engine/Fields.h"
 #include "engine/Numbers.h"
+#include "engine/Scratch.h"
 
 namespace zelk {
 
@@ -27,8 +28,9 @@ std::function<void(const std::string&)> overflowReporter;
 
 // Out of line: the forward pass's loops stay small.
 [[gnu::noinline, gnu::cold]] void ReportOverflow() {
-    if (overflowReporter) {
-        overflowReporter("exp: OVERFLOW error");
+    // A copy: the reporter may set another reporter while it runs.
+    if (const auto report = overflowReporter) {
+        report("exp: OVERFLOW error");
     }
 }
 
@@ -226,8 +228,10 @@ void ForwardPass(Network& network, const ValueVector& inputs, ValueVector& outpu
     const std::size_t layers =
         std::min(static_cast<std::size_t>(network.LayerCount), network.Layers.size());
     // The outputs of every layer side by side, each layer's values contiguous: the inputs of the
-    // layer above. Kept between passes so that a pass allocates nothing once it has run.
-    thread_local std::vector<double> values;
+    // layer above.
+    thread_local detail::ScratchSlot<std::vector<double>> valuesSlot;
+    detail::Scratch scratch(valuesSlot);
+    std::vector<double>& values = *scratch;
     std::size_t total = 0;
     for (std::size_t l = 0; l < layers; ++l) {
         total += network.Layers[l].Neurons.size();
@@ -266,7 +270,9 @@ std::string EvaluatePattern(Network& network, std::string_view inputLine) {
         return {};
     }
     const ValueVector inputs = ReadPattern(inputLine, network.Layers.front().NeuronCount);
-    thread_local ValueVector outputs;
+    thread_local detail::ScratchSlot<ValueVector> outputsSlot;
+    detail::Scratch scratch(outputsSlot);
+    ValueVector& outputs = *scratch;
     ForwardPass(network, inputs, outputs);
     // Joining the fields gives what SetField field by field would: no value is ever empty.
     return Join(outputs.Values, kSeparator, [](std::string& line, double output) {

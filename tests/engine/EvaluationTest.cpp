@@ -158,3 +158,29 @@ TEST(ForwardPass, EmptyNetworkLeavesOutputsUntouched) {
     EXPECT_EQ(outputs.Values, (std::vector<double>{3.0, 0.0}));
     EXPECT_FALSE(network.Busy);
 }
+
+// The window's overflow box runs a nested event loop, in which another network may be evaluated
+// while the first pass waits for the reporter. That pass needs scratch space of its own: a shared
+// buffer that grows under the waiting pass would leave it writing through freed memory.
+TEST(ForwardPass, ReporterMayEvaluateAnotherNetwork) {
+    // The last hidden neuron overflows on "1-1", after the outputs of the others are stored.
+    zelk::Network outer = Built("2-5-3");
+    outer.Layers[1].Neurons[4].Weight = {-800.0, 0.0};
+    zelk::Network expected = outer;
+    const std::string expectedLine = zelk::EvaluatePattern(expected, "1-1");
+    // Wider than anything evaluated before, so that a shared buffer would have to grow.
+    zelk::Network other = Built("100000-1-1");
+    zelk::Network otherCopy = other;
+
+    std::vector<std::string> inner;
+    zelk::SetOverflowReporter(
+        [&](const std::string&) { inner.push_back(zelk::EvaluatePattern(other, "1")); });
+    const std::string line = zelk::EvaluatePattern(outer, "1-1");
+    zelk::SetOverflowReporter(nullptr);
+    const std::string otherLine = zelk::EvaluatePattern(otherCopy, "1");
+    EXPECT_EQ(line, expectedLine);
+    EXPECT_EQ(inner, std::vector<std::string>{otherLine});
+    for (std::size_t j = 0; j < 3; ++j) {
+        EXPECT_EQ(outer.Layers[2].Neurons[j].Potential, expected.Layers[2].Neurons[j].Potential);
+    }
+}

@@ -212,3 +212,37 @@ TEST(TrainSample, LearnsXor) {
         EXPECT_NEAR(out, zelk::ReadNumber(s[1]), 0.2) << s[0];
     }
 }
+
+// A training step whose pass reports an overflow to a reporter that trains another network (as the
+// window's overflow box could, with its nested event loop) ends exactly as without that reporter.
+TEST(TrainSample, ReporterMayTrainAnotherNetwork) {
+    // The last hidden neuron overflows on "1-1", after the outputs of the others are stored.
+    zelk::Network outer = Built("2-5-4-3");
+    outer.Layers[1].Neurons[4].Weight = {-800.0, 0.0};
+    zelk::Network expected = outer;
+    zelk::TrainSample(expected, "1-1", "1-0-1", true);
+    // Wider than anything trained before, so that shared scratch space would have to grow.
+    zelk::Network other = Built("200000-4-1");
+    zelk::Network otherExpected = other;
+
+    int reports = 0;
+    zelk::SetOverflowReporter([&](const std::string&) {
+        ++reports;
+        zelk::TrainSample(other, "1", "1", true);
+    });
+    zelk::TrainSample(outer, "1-1", "1-0-1", true);
+    zelk::SetOverflowReporter(nullptr);
+    zelk::TrainSample(otherExpected, "1", "1", true);
+    EXPECT_EQ(reports, 1);
+    for (const auto& [actual, wanted] : {std::pair{&outer, &expected}, {&other, &otherExpected}}) {
+        for (std::size_t l = 1; l < wanted->Layers.size(); ++l) {
+            for (std::size_t j = 0; j < wanted->Layers[l].Neurons.size(); ++j) {
+                const zelk::Neuron& a = actual->Layers[l].Neurons[j];
+                const zelk::Neuron& e = wanted->Layers[l].Neurons[j];
+                EXPECT_EQ(a.Weight, e.Weight) << l << "-" << j;
+                EXPECT_EQ(a.DeltaWeight, e.DeltaWeight) << l << "-" << j;
+                EXPECT_EQ(a.BiasWeight, e.BiasWeight) << l << "-" << j;
+            }
+        }
+    }
+}
