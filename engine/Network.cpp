@@ -78,6 +78,53 @@ uint64_t MemoryBudget() {
     throw std::runtime_error("Síť " + TrimBlanks(shapeText) + " je příliš velká");
 }
 
+// What the allocator adds to every array: its header and the rounding up of the size.
+constexpr uint64_t kAllocationOverhead = 32;
+
+// The memory a network of these counts takes. Every synapse holds a weight and a delta, and input
+// neurons have one synapse each; every neuron has two arrays, every layer one.
+uint64_t NetworkBytes(uint64_t layers, uint64_t neurons, uint64_t storedSynapses) {
+    return storedSynapses * 2 * sizeof(double) +
+           neurons * (sizeof(Neuron) + 2 * kAllocationOverhead) +
+           layers * (sizeof(Layer) + kAllocationOverhead);
+}
+
+// The memory the network holds now.
+uint64_t NetworkBytes(const Network& network) {
+    uint64_t neurons = 0;
+    uint64_t synapses = 0;
+    for (const Layer& layer : network.Layers) {
+        neurons += layer.Neurons.capacity();
+        for (const Neuron& neuron : layer.Neurons) {
+            synapses += std::max(neuron.Weight.capacity(), neuron.DeltaWeight.capacity());
+        }
+    }
+    return NetworkBytes(network.Layers.capacity(), neurons, synapses);
+}
+
+// Builds the network of the given layer sizes into `network`, replacing it only once it is
+// complete. False when memory runs out, with the old network as it was and every byte of the
+// half-built one released again: the refusal then has memory to tell the user.
+bool BuildInPlaceOf(Network& network, const std::vector<int64_t>& sizes, int32_t synapses) {
+    try {
+        Network built;
+        SeedRandom();
+        built.Layers.resize(sizes.size());
+        built.LayerCount = static_cast<int32_t>(sizes.size());
+        int32_t inputs = 1;
+        for (std::size_t i = 0; i < sizes.size(); ++i) {
+            const auto size = static_cast<int32_t>(sizes[i] > 0 ? sizes[i] : 0);
+            InitLayer(built.Layers[i], size, inputs);
+            inputs = size;
+        }
+        built.SynapseCount = synapses;
+        network = std::move(built);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
 }  // namespace
 
 void SeedRandom(uint32_t state) { randomState = state; }
@@ -188,32 +235,15 @@ void BuildNetwork(Network& network, std::string_view shapeText) {
         neurons += size;
         previous = size;
     }
-    // Every synapse holds a weight and a delta; input neurons have one synapse each.
-    const uint64_t bytes = static_cast<uint64_t>(synapses + neurons) * 2 * sizeof(double) +
-                           static_cast<uint64_t>(neurons) * sizeof(Neuron) +
-                           sizes.size() * sizeof(Layer);
-    if (bytes > MemoryBudget()) {
+    // The new network is built beside the old one, which it replaces only when complete.
+    const uint64_t inputSynapses =
+        sizes.empty() || sizes[0] <= 0 ? 0 : static_cast<uint64_t>(sizes[0]);
+    const uint64_t bytes = NetworkBytes(sizes.size(), static_cast<uint64_t>(neurons),
+                                        static_cast<uint64_t>(synapses) + inputSynapses) +
+                           NetworkBytes(network);
+    if (bytes > MemoryBudget() || !BuildInPlaceOf(network, sizes, static_cast<int32_t>(synapses))) {
         RefuseShape(shapeText);
     }
-
-    // The new network is built aside and replaces the old one only when it is complete, so a
-    // build that runs out of memory leaves the old network as it was.
-    Network built;
-    try {
-        SeedRandom();
-        built.Layers.resize(sizes.size());
-        built.LayerCount = static_cast<int32_t>(sizes.size());
-        int32_t inputs = 1;
-        for (std::size_t i = 0; i < sizes.size(); ++i) {
-            const auto size = static_cast<int32_t>(sizes[i] > 0 ? sizes[i] : 0);
-            InitLayer(built.Layers[i], size, inputs);
-            inputs = size;
-        }
-    } catch (const std::bad_alloc&) {
-        RefuseShape(shapeText);
-    }
-    built.SynapseCount = static_cast<int32_t>(synapses);
-    network = std::move(built);
 }
 
 void RandomizeWeights(Network& network) {

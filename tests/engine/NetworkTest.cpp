@@ -1,9 +1,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <cmath>
+#include <fstream>
 #include <stdexcept>
 
+#include "FileTestSupport.h"
 #include "engine/Engine.h"
 
 namespace {
@@ -179,6 +182,46 @@ TEST(BuildNetwork, RefusesTooLargeShapesAndKeepsTheOldNetwork) {
         EXPECT_EQ(network.Layers[1].Neurons[0].Weight[0], 0.125);
         EXPECT_EQ(network.TrainedSamples, 7.0);
     }
+}
+
+// A process limit that the size check cannot see makes the build run out of memory halfway. The
+// refusal still reaches the user, since the half-built network is released before it is made.
+TEST(BuildNetwork, ExhaustedMemoryGivesTheRefusalAndKeepsTheOldNetwork) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit allows";
+#else
+    const int code = zelktest::RunInChild([] {
+        zelk::Network network;
+        zelk::BuildNetwork(network, "2-3-1");
+        network.Layers[1].Neurons[0].Weight[0] = 0.125;
+        // Room for the 4 000 000 neurons, not for the arrays of their synapses.
+        long pages = 0;
+        std::ifstream("/proc/self/statm") >> pages;
+        const auto limit = static_cast<rlim_t>(pages) * 4096 + (rlim_t{512} << 20);
+        const rlimit memory{limit, limit};
+        if (pages <= 0 || setrlimit(RLIMIT_AS, &memory) != 0) {
+            return 2;
+        }
+        // A long text after the blank field that ends the layer list makes the message long:
+        // it needs memory of its own.
+        const std::string shape = "1-4000000--" + std::string(1 << 20, 'x');
+        try {
+            zelk::BuildNetwork(network, shape);
+            return 3;
+        } catch (const std::runtime_error& error) {
+            if (std::string(error.what()) != "Síť " + shape + " je příliš velká") {
+                return 4;
+            }
+        } catch (...) {
+            return 5;
+        }
+        return LayerSizes(network) == std::vector<int32_t>{2, 3, 1} &&
+                       network.Layers[1].Neurons[0].Weight[0] == 0.125
+                   ? 0
+                   : 6;
+    });
+    EXPECT_EQ(code, 0);
+#endif
 }
 
 TEST(ClearNetwork, ReleasesEverything) {
