@@ -8,6 +8,12 @@
 #include <stdexcept>
 #include <system_error>
 
+#if __has_include(<unistd.h>) && __has_include(<fcntl.h>)
+#include <fcntl.h>
+#include <unistd.h>
+#define ZELK_POSIX_FILES 1
+#endif
+
 #include "engine/Fields.h"
 
 namespace zelk {
@@ -64,6 +70,29 @@ LineInfo Classify(std::string_view line, bool firstLine) {
 
 std::string_view ValueOf(std::string_view keyLine) {
     return TrimmedView(keyLine.substr(keyLine.find('=') + 1));
+}
+
+// Waits until the file's data and size are on the disk.
+bool SyncToDisk(std::FILE* file) {
+#if defined(ZELK_POSIX_FILES)
+    return fsync(fileno(file)) == 0;
+#else
+    (void)file;
+    return true;
+#endif
+}
+
+void SyncDirectory(const std::filesystem::path& directory) {
+#if defined(ZELK_POSIX_FILES)
+    const std::string name = directory.empty() ? std::string(".") : directory.string();
+    const int descriptor = open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor >= 0) {
+        fsync(descriptor);
+        close(descriptor);
+    }
+#else
+    (void)directory;
+#endif
 }
 
 }  // namespace
@@ -286,11 +315,14 @@ void IniFile::Save(const std::string& fileName) const {
 
     bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
     written = std::fflush(out) == 0 && written;
-    written = std::fclose(out) == 0 && written;
     if (written && exists) {
         fs::permissions(temporary, status.permissions(), fs::perm_options::replace, error);
         written = !error;
     }
+    // On the disk before the rename: a crash must leave the old file or the new one under the
+    // name, never one whose blocks were not written yet.
+    written = written && SyncToDisk(out);
+    written = std::fclose(out) == 0 && written;
     if (written) {
         fs::rename(temporary, target, error);
         written = !error;
@@ -299,6 +331,9 @@ void IniFile::Save(const std::string& fileName) const {
         fs::remove(temporary, error);
         throw WriteError(fileName);
     }
+    // The rename itself is an entry of the directory. The file is in place either way, so a
+    // directory that cannot be synced (some file systems refuse) is no failure of the save.
+    SyncDirectory(target.parent_path());
 }
 
 }  // namespace zelk

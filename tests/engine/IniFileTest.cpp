@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "FileTestSupport.h"
 #include "engine/IniFile.h"
@@ -36,7 +38,31 @@ IniFile Parsed(std::string_view text) {
     return ini;
 }
 
+// What one fsync made durable: the file it was made on, what that file held, and what the file
+// being saved held at that moment.
+struct Sync {
+    std::string path;
+    std::string contents;
+    std::string target;
+};
+std::vector<Sync>* syncLog = nullptr;
+std::string syncTarget;
+
 }  // namespace
+
+// Every fsync of this test program passes through here on its way to the system, so that a test
+// can see what a save makes durable and when.
+extern "C" int fsync(int descriptor) {
+    if (syncLog != nullptr) {
+        std::error_code error;
+        const fs::path path =
+            fs::read_symlink("/proc/self/fd/" + std::to_string(descriptor), error);
+        syncLog->push_back({path.string(),
+                            fs::is_regular_file(path, error) ? ReadFile(path.string()) : "",
+                            ReadFile(syncTarget)});
+    }
+    return static_cast<int>(syscall(SYS_fsync, descriptor));
+}
 
 TEST(IniFileRead, SectionAndKeyNamesIgnoreAsciiCase) {
     const IniFile ini = Parsed("[Neuron Network]\r\nNetwork=2-3-1\r\n");
@@ -249,6 +275,28 @@ TEST(IniFileSave, CreatesFileWithCrLfAndLeavesNoTemporaryFile) {
     ini.Save(file);
     EXPECT_EQ(ReadFile(file), "[S]\r\nk=w\r\n");
     EXPECT_EQ(Entries(directory.Path()), std::set<std::string>{"net.ini"});
+}
+
+// A crash right after a save leaves the old file or the new one, never an empty one: the new text
+// is on the disk before it takes the name, and the directory entry after.
+TEST(IniFileSave, SyncsTheNewTextBeforeTheRenameAndTheDirectoryAfter) {
+    TemporaryDirectory directory;
+    const std::string file = directory.File("net.ini");
+    WriteFile(file, "[S]\r\nk=old\r\n");
+    std::vector<Sync> log;
+    syncTarget = file;
+    syncLog = &log;
+    Parsed("[S]\r\nk=new\r\n").Save(file);
+    syncLog = nullptr;
+
+    const fs::path folder = fs::canonical(directory.Path());
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(fs::path(log[0].path).parent_path(), folder);
+    EXPECT_NE(fs::path(log[0].path).filename(), "net.ini");
+    EXPECT_EQ(log[0].contents, "[S]\r\nk=new\r\n");
+    EXPECT_EQ(log[0].target, "[S]\r\nk=old\r\n");
+    EXPECT_EQ(log[1].path, folder.string());
+    EXPECT_EQ(log[1].target, "[S]\r\nk=new\r\n");
 }
 
 TEST(IniFileSave, KeepsPermissionsOfTheOldFile) {
