@@ -54,7 +54,9 @@ Workload Random(std::string key, int32_t inputs, int32_t hidden, int32_t classes
         for (double& x : in) {
             x = static_cast<double>(generator() >> 11) * 0x1.0p-53;
         }
-        AddSample(w, in, OneHot(classes, static_cast<int32_t>(generator() % static_cast<uint64_t>(classes))));
+        AddSample(
+            w, in,
+            OneHot(classes, static_cast<int32_t>(generator() % static_cast<uint64_t>(classes))));
     }
     return w;
 }
