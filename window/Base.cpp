@@ -17,11 +17,15 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QResizeEvent>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QStringList>
 #include <QStyle>
 #include <QTextDocument>
+#include <QTimer>
 #include <exception>
 #include <string>
 #include <vector>
@@ -86,6 +90,11 @@ namespace {
 
 constexpr int kClientWidth = 790;
 constexpr int kClientHeight = 832;
+// A title bar and thin borders, as window managers commonly draw them, for the first placement;
+// the real frame is looked for every 25 ms for up to two seconds.
+constexpr QMargins kAssumedFrame(4, 32, 4, 4);
+constexpr int kFrameWatchInterval = 25;
+constexpr int kFrameWatchPolls = 80;
 constexpr int kSynapseRightEdge = 690;
 
 // "MS Sans Serif" where it exists, otherwise a face of about its width (the layout was made
@@ -197,6 +206,37 @@ QLabel* NewLabel(QWidget* parent, const char* name, int left, int top, int width
     return label;
 }
 
+// The scroll area of the client area. Tab scrolls the whole of the control it moves to into view,
+// or its top left where the view is smaller; Qt's own scroll area would show only the caret of a
+// pane and a margin around it.
+class ClientScroller final : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+
+protected:
+    bool focusNextPrevChild(bool next) override {
+        if (!QWidget::focusNextPrevChild(next)) {
+            return false;
+        }
+        QWidget* focused = focusWidget();
+        if (focused != nullptr && widget() != nullptr && widget()->isAncestorOf(focused)) {
+            const QRect place(focused->mapTo(widget(), QPoint(0, 0)), focused->size());
+            ScrollTo(horizontalScrollBar(), place.left(), place.width(), viewport()->width());
+            ScrollTo(verticalScrollBar(), place.top(), place.height(), viewport()->height());
+        }
+        return true;
+    }
+
+private:
+    static void ScrollTo(QScrollBar* bar, int start, int length, int view) {
+        if (length > view || start < bar->value()) {
+            bar->setValue(start);
+        } else if (start + length > bar->value() + view) {
+            bar->setValue(start + length - view);
+        }
+    }
+};
+
 QFileDialog* NewFileDialog(QWidget* parent, const char* name, QFileDialog::AcceptMode mode) {
     auto* dialog = new QFileDialog(parent);
     dialog->setObjectName(QLatin1String(name));
@@ -230,77 +270,90 @@ TFormBase::TFormBase(QWidget* parent) : QWidget(parent) {
     setPalette(windowPalette);
     setFixedSize(kClientWidth, kClientHeight);
 
+    // The controls stand on a client area of the laid-out size, in a frameless scroll area that
+    // fills the window: where the screen is too small for the window, the window shrinks to the
+    // screen and the client area scrolls (see PlaceOnScreen).
+    Scroller = new ClientScroller(this);
+    Scroller->setObjectName(QStringLiteral("Scroller"));
+    Scroller->setFrameShape(QFrame::NoFrame);
+    Scroller->setFocusPolicy(Qt::NoFocus);
+    Scroller->setGeometry(0, 0, kClientWidth, kClientHeight);
+    Client = new QWidget;
+    Client->setObjectName(QStringLiteral("Client"));
+    Client->setFixedSize(kClientWidth, kClientHeight);
+    Scroller->setWidget(Client);
+
     // Created in tab order: the focus chain follows creation, and setTabOrder below fixes it.
-    EditNet = NewEdit(this, "EditNet", 8, 24, 681, 21, QString(), QString(), true, false);
-    ButtonBuild = NewButton(this, "ButtonBuild", 696, 24, 89, 21, QStringLiteral("Vytvořit síť"),
+    EditNet = NewEdit(Client, "EditNet", 8, 24, 681, 21, QString(), QString(), true, false);
+    ButtonBuild = NewButton(Client, "ButtonBuild", 696, 24, 89, 21, QStringLiteral("Vytvořit síť"),
                             QStringLiteral("Vytvoří novou neuronovou síť"));
-    MemoVypocet = NewPane(this, "MemoVypocet", 272, 64, 417, 249, QString(),
+    MemoVypocet = NewPane(Client, "MemoVypocet", 272, 64, 417, 249, QString(),
                           QStringLiteral("Výstupní hodnoty sítě"), true, true);
-    ButtonVypocet = NewButton(this, "ButtonVypocet", 696, 216, 89, 21, QStringLiteral("Vypočet"),
+    ButtonVypocet = NewButton(Client, "ButtonVypocet", 696, 216, 89, 21, QStringLiteral("Vypočet"),
                               QStringLiteral("Přepočte dle vstupních vzorů výstupy"));
-    MemoVstup = NewPane(this, "MemoVstup", 8, 64, 249, 249, QStringLiteral("0"),
+    MemoVstup = NewPane(Client, "MemoVstup", 8, 64, 249, 249, QStringLiteral("0"),
                         QStringLiteral("Vstupní hodnoty sítě"), true, false);
-    MemoUceni = NewPane(this, "MemoUceni", 8, 336, 249, 249, QStringLiteral("0"),
+    MemoUceni = NewPane(Client, "MemoUceni", 8, 336, 249, 249, QStringLiteral("0"),
                         QStringLiteral("Vstupní vzorky pro učení sítě"), true, false);
-    ButtonNaucit = NewButton(this, "ButtonNaucit", 695, 360, 90, 21, QStringLiteral("Naučit"),
+    ButtonNaucit = NewButton(Client, "ButtonNaucit", 695, 360, 90, 21, QStringLiteral("Naučit"),
                              QStringLiteral("Naučí nastavený počet cyklů"));
-    MemoVysledek = NewPane(this, "MemoVysledek", 272, 336, 417, 249, QStringLiteral("0"),
+    MemoVysledek = NewPane(Client, "MemoVysledek", 272, 336, 417, 249, QStringLiteral("0"),
                            QStringLiteral("Výstupní vzorky pro učení sítě"), true, false);
-    EditPocet = NewEdit(this, "EditPocet", 696, 408, 89, 21, QStringLiteral("1000"),
+    EditPocet = NewEdit(Client, "EditPocet", 696, 408, 89, 21, QStringLiteral("1000"),
                         QStringLiteral("Počet cyklů sady vzorků"), true, false);
     CheckBoxStart =
-        Place(new QCheckBox(QStringLiteral("Start"), this), "CheckBoxStart", 696, 336, 49, 17);
+        Place(new QCheckBox(QStringLiteral("Start"), Client), "CheckBoxStart", 696, 336, 49, 17);
     CheckBoxStart->setToolTip(QStringLiteral("Začít nové učení - rozhodit váhy"));
     CheckBoxStart->setChecked(true);
     FitToText(CheckBoxStart);
-    EditErr = NewEdit(this, "EditErr", 696, 288, 89, 21, QStringLiteral("0"),
+    EditErr = NewEdit(Client, "EditErr", 696, 288, 89, 21, QStringLiteral("0"),
                       QStringLiteral("Absolutní chyba výstupů sítě"), false, true);
-    Memo = NewPane(this, "Memo", 8, 592, 777, 233, QString(),
+    Memo = NewPane(Client, "Memo", 8, 592, 777, 233, QString(),
                    QStringLiteral("Informace o stavu vah sítě"), false, true);
     ButtonRozepsat =
-        NewButton(this, "ButtonRozepsat", 695, 64, 90, 21, QStringLiteral("Rozepsat vstupy"),
+        NewButton(Client, "ButtonRozepsat", 695, 64, 90, 21, QStringLiteral("Rozepsat vstupy"),
                   QStringLiteral("Rozepíše kombinace vstupů a výstupů dle vstupní a výstupní "
                                  "vrstvy sítě"));
-    ProgressBar = Place(new QProgressBar(this), "ProgressBar", 696, 428, 89, 6);
+    ProgressBar = Place(new QProgressBar(Client), "ProgressBar", 696, 428, 89, 6);
     ProgressBar->setRange(0, 100);
     ProgressBar->setValue(0);
     ProgressBar->setTextVisible(false);
     ProgressBar->setFocusPolicy(Qt::NoFocus);
-    EditUceni = NewEdit(this, "EditUceni", 694, 472, 89, 21, QStringLiteral("0"),
+    EditUceni = NewEdit(Client, "EditUceni", 694, 472, 89, 21, QStringLiteral("0"),
                         QStringLiteral("Počet naučených vzorků"), false, true);
     BitBtnSave =
-        NewButton(this, "BitBtnSave", 744, 144, 41, 25, QString(), QStringLiteral("Uložit"));
+        NewButton(Client, "BitBtnSave", 744, 144, 41, 25, QString(), QStringLiteral("Uložit"));
     BitBtnSave->setIcon(QIcon(QStringLiteral(":/zelk/save.png")));
     BitBtnSave->setIconSize(QSize(14, 14));
     BitBtnLoad =
-        NewButton(this, "BitBtnLoad", 696, 144, 41, 25, QString(), QStringLiteral("Načíst"));
+        NewButton(Client, "BitBtnLoad", 696, 144, 41, 25, QString(), QStringLiteral("Načíst"));
     BitBtnLoad->setIcon(QIcon(QStringLiteral(":/zelk/load.png")));
     BitBtnLoad->setIconSize(QSize(16, 16));
     RadioButtonStavy =
-        NewRadioButton(this, "RadioButtonStavy", 574, 48, 57, 17, QStringLiteral("Stavy"),
+        NewRadioButton(Client, "RadioButtonStavy", 574, 48, 57, 17, QStringLiteral("Stavy"),
                        QStringLiteral("Převede výstupní hodnoty do stavů 0 < ? > 1 (po 0.2)"));
     RadioButtonHodnoty =
-        NewRadioButton(this, "RadioButtonHodnoty", 502, 48, 65, 17, QStringLiteral("Hodnoty"),
+        NewRadioButton(Client, "RadioButtonHodnoty", 502, 48, 65, 17, QStringLiteral("Hodnoty"),
                        QStringLiteral("Zobrazí reálné výstupní hodnoty sítě"));
     RadioButtonGraficky =
-        NewRadioButton(this, "RadioButtonGraficky", 630, 48, 57, 17, QStringLiteral("Graficky"),
+        NewRadioButton(Client, "RadioButtonGraficky", 630, 48, 57, 17, QStringLiteral("Graficky"),
                        QStringLiteral("Zobrazí výstupní hodnoty graficky (po 0.2)"));
-    // The window is their common parent, which makes the three one exclusive group.
+    // The client area is their common parent, which makes the three one exclusive group.
     RadioButtonStavy->setChecked(true);
 
-    Label1 = NewLabel(this, "Label1", 8, 8, 169, 13,
+    Label1 = NewLabel(Client, "Label1", 8, 8, 169, 13,
                       QStringLiteral("Tvar neuronové sítě (např.: 2-3-3-1)"));
-    Label3 = NewLabel(this, "Label3", 8, 48, 79, 13, QStringLiteral("Vstup (např: 0-1)"));
-    Label2 = NewLabel(this, "Label2", 272, 48, 39, 13, QStringLiteral("Vypočet"));
-    Label4 = NewLabel(this, "Label4", 8, 320, 86, 13, QStringLiteral("Naučit (např.: 0-0)"));
-    Label6 = NewLabel(this, "Label6", 272, 320, 89, 13, QStringLiteral("Výsledek (např.: 1)"));
-    Label7 = NewLabel(this, "Label7", 696, 272, 30, 13, QStringLiteral("Chyba"));
-    Label5 = NewLabel(this, "Label5", 696, 392, 64, 13, QStringLiteral("Provést cyklů"));
-    Label8 = NewLabel(this, "Label8", 696, 456, 63, 13, QStringLiteral("Vzorků učení"));
-    LabelSynapse = NewLabel(this, "LabelSynapse", 640, 8, 50, 13, QStringLiteral("Synapse 0"));
+    Label3 = NewLabel(Client, "Label3", 8, 48, 79, 13, QStringLiteral("Vstup (např: 0-1)"));
+    Label2 = NewLabel(Client, "Label2", 272, 48, 39, 13, QStringLiteral("Vypočet"));
+    Label4 = NewLabel(Client, "Label4", 8, 320, 86, 13, QStringLiteral("Naučit (např.: 0-0)"));
+    Label6 = NewLabel(Client, "Label6", 272, 320, 89, 13, QStringLiteral("Výsledek (např.: 1)"));
+    Label7 = NewLabel(Client, "Label7", 696, 272, 30, 13, QStringLiteral("Chyba"));
+    Label5 = NewLabel(Client, "Label5", 696, 392, 64, 13, QStringLiteral("Provést cyklů"));
+    Label8 = NewLabel(Client, "Label8", 696, 456, 63, 13, QStringLiteral("Vzorků učení"));
+    LabelSynapse = NewLabel(Client, "LabelSynapse", 640, 8, 50, 13, QStringLiteral("Synapse 0"));
     LabelSynapse->setAlignment(Qt::AlignRight | Qt::AlignTop);
     PlaceSynapseLabel();
-    ImageIkona = NewLabel(this, "ImageIkona", 752, 96, 33, 33, QString());
+    ImageIkona = NewLabel(Client, "ImageIkona", 752, 96, 33, 33, QString());
     ImageIkona->setPixmap(QPixmap(QStringLiteral(":/zelk/zelk.png")));
     ImageIkona->setToolTip(QStringLiteral("Zelk"));
 
@@ -366,17 +419,76 @@ TFormBase::~TFormBase() { zelk::SetOverflowReporter({}); }
 
 void TFormBase::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (centred_ || event->spontaneous()) {
+    if (placement_ != Placement::Pending || event->spontaneous()) {
         return;
     }
-    centred_ = true;
-    // Only the first show centres: afterwards the window stays where the user put it. The frame
-    // is counted as far as the window system has told it by now.
-    if (const QScreen* screen = this->screen()) {
-        move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, frameGeometry().size(),
-                                 screen->availableGeometry())
-                 .topLeft());
+    // Only the first show places the window: afterwards it stays where the user put it. A window
+    // manager tells the frame only once the window is on the screen, and tells the window nothing
+    // when it does; until then a common frame is assumed, and the frame is looked for a few times
+    // a second to make the placement again with the real one.
+    const QMargins frame = FrameMargins();
+    if (!frame.isNull()) {
+        placement_ = Placement::Done;
+        PlaceOnScreen(frame);
+        return;
     }
+    placement_ = Placement::Assumed;
+    PlaceOnScreen(kAssumedFrame);
+    auto* watch = new QTimer(this);
+    watch->setInterval(kFrameWatchInterval);
+    connect(watch, &QTimer::timeout, this, [this, watch, polls = 0]() mutable {
+        const QMargins real = FrameMargins();
+        if (real.isNull() && ++polls < kFrameWatchPolls) {
+            return;
+        }
+        watch->deleteLater();
+        placement_ = Placement::Done;
+        if (!real.isNull() && real != kAssumedFrame) {
+            PlaceOnScreen(real);
+        }
+    });
+    watch->start();
+}
+
+void TFormBase::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Scroller->setGeometry(rect());
+}
+
+QMargins TFormBase::FrameMargins() const {
+    const QRect frame = frameGeometry();
+    const QRect client = geometry();
+    return {client.left() - frame.left(), client.top() - frame.top(),
+            frame.right() - client.right(), frame.bottom() - client.bottom()};
+}
+
+void TFormBase::PlaceOnScreen(const QMargins& frame) {
+    const QScreen* screen = this->screen();
+    if (screen == nullptr) {
+        return;
+    }
+    // The frame, title bar included, must lie inside the available area. Where the client area
+    // does not fit, it shrinks to the room there is and scrolls; a scroll bar that one direction
+    // needs takes room from the other, which may then need one too.
+    const QRect area = screen->availableGeometry();
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, Scroller);
+    const int roomWidth = std::max(area.width() - frame.left() - frame.right(), 1);
+    const int roomHeight = std::max(area.height() - frame.top() - frame.bottom(), 1);
+    bool vertical = kClientHeight > roomHeight;
+    bool horizontal = kClientWidth > roomWidth;
+    horizontal = horizontal || (vertical && kClientWidth + bar > roomWidth);
+    vertical = vertical || (horizontal && kClientHeight + bar > roomHeight);
+    const QSize client(std::min(kClientWidth + (vertical ? bar : 0), roomWidth),
+                       std::min(kClientHeight + (horizontal ? bar : 0), roomHeight));
+    setFixedSize(client);
+    // Centred where it fits; where it does not, the frame fills the area from its top left. Until
+    // the window system has told the frame, a move places the client area, not the frame.
+    const QSize frameSize = client.grownBy(frame);
+    QPoint place = QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, frameSize, area).topLeft();
+    if (FrameMargins().isNull()) {
+        place += QPoint(frame.left(), frame.top());
+    }
+    move(place);
 }
 
 void TFormBase::RunCommand(void (TFormBase::*handler)(QObject*), QObject* sender) {

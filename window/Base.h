@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMargins>
 #include <QWidget>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
 
 // Module state: lives for the whole process, outside the window.
 namespace Base {
@@ -75,6 +77,10 @@ public:
     QLabel* ImageIkona;
     QFileDialog* OpenDialog;
     QFileDialog* SaveDialog;
+    // The controls stand on Client, at their laid-out places; Client scrolls in Scroller where
+    // the screen is smaller than the window.
+    QScrollArea* Scroller;
+    QWidget* Client;
 
 public slots:
     // The handlers call one another directly and pass the sender on; none looks at it.
@@ -90,8 +96,9 @@ public slots:
     void BitBtnLoadClick(QObject* sender = nullptr);
 
 protected:
-    // Centres the window, frame included, on its screen when it is first shown.
+    // The first show places the window, frame included, inside the available area of its screen.
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     // Runs one command; an error that escapes it is shown in the error box and the window goes on.
@@ -104,7 +111,17 @@ private:
     void PlaceSynapseLabel();
     // The display-mode handlers' font switch of MemoVypocet; size and boldness stay.
     void SetOutputFontFamily(bool fixedPitch);
+    // Names and describes every control for the screen reader from its caption, label and tooltip.
+    Q_INVOKABLE void DescribeForScreenReaders();
+
+    // The frame of the window as the window system tells it; null while it has not told it.
+    QMargins FrameMargins() const;
+    // Sizes the window to its screen, scrolling where the screen is too small, and puts it,
+    // frame included, in the middle of the screen's available area, or at its top left.
+    void PlaceOnScreen(const QMargins& frame);
+
+    enum class Placement { Pending, Assumed, Done };
 
     bool overflowShown_ = false;  // at most one overflow box per command
-    bool centred_ = false;        // the first show has centred the window
+    Placement placement_ = Placement::Pending;
 };

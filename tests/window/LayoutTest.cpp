@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
 #include <algorithm>
@@ -150,11 +151,18 @@ TEST_F(Layout, WindowIsFixedAndOffersNoMaximise) {
     EXPECT_FALSE(form.windowIcon().isNull());
     EXPECT_EQ(form.windowIcon().pixmap(32, 32).size(), QSize(32, 32));
 
-    // The first show, the fixture's, put it, frame included, in the middle of the screen. The
-    // offscreen screen is lower than the window, and the platform keeps the frame's top edge within
-    // reach, so only the horizontal place is exact here.
+    // On a screen that has room for it, the client area is exactly the laid-out one, without
+    // scroll bars, and the first show, the fixture's, put the window, frame included, in the
+    // middle of the screen.
     const QRect screen = form.screen()->availableGeometry();
+    ASSERT_EQ(screen, QRect(0, 0, 1920, 1080));
+    EXPECT_EQ(form.Scroller->geometry(), QRect(0, 0, 790, 832));
+    EXPECT_EQ(form.Scroller->viewport()->size(), QSize(790, 832));
+    EXPECT_FALSE(form.Scroller->verticalScrollBar()->isVisible());
+    EXPECT_FALSE(form.Scroller->horizontalScrollBar()->isVisible());
+    EXPECT_EQ(form.Client->mapTo(&form, QPoint(0, 0)), QPoint(0, 0));
     EXPECT_LE(std::abs(form.frameGeometry().center().x() - screen.center().x()), 1);
+    EXPECT_LE(std::abs(form.frameGeometry().center().y() - screen.center().y()), 1);
     // Later shows leave the window where the user moved it.
     form.hide();
     form.move(screen.topLeft() + QPoint(5, 7));
@@ -168,8 +176,9 @@ TEST_F(Layout, ButtonsEditsAndCaptionsAsLaidOut) {
         SCOPED_TRACE(control.Name);
         auto* widget = form.findChild<QWidget*>(control.Name);
         ASSERT_NE(widget, nullptr);
-        EXPECT_EQ(widget->parentWidget(), &form);
+        EXPECT_EQ(widget->parentWidget(), form.Client);
         EXPECT_EQ(widget->geometry(), control.Geometry);
+        EXPECT_EQ(widget->mapTo(&form, QPoint(0, 0)), control.Geometry.topLeft());
         EXPECT_EQ(TextOf(widget), control.Text);
         EXPECT_EQ(widget->toolTip(), control.ToolTip);
         ExpectWindowFont(widget, control.Bold);
