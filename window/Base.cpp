@@ -3,13 +3,16 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFont>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPalette>
 #include <QPixmap>
@@ -26,6 +29,8 @@
 #include <QStyle>
 #include <QTextDocument>
 #include <QTimer>
+#include <QTranslator>
+#include <cstdio>
 #include <exception>
 #include <string>
 #include <vector>
@@ -82,6 +87,48 @@ void ShowErrorBox(QWidget* parent, const std::string& message) {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Zelk"),
                     QString::fromStdString(ErrorText(message)), QMessageBox::Ok, parent);
     box.exec();
+}
+
+std::string DialogDirectory(const std::string& executableDirectory) {
+    const QFileInfo directory(QString::fromStdString(executableDirectory));
+    if (directory.isDir() && directory.isWritable()) {
+        return executableDirectory;
+    }
+    return QDir::homePath().toStdString();
+}
+
+bool InstallQtTranslations(const QLocale& locale) {
+    static QTranslator translator;
+    QCoreApplication::removeTranslator(&translator);
+    if (!translator.load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        return false;
+    }
+    QCoreApplication::installTranslator(&translator);
+    return true;
+}
+
+BusyCursor::BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+
+BusyCursor::~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
+
+int RunProgram(const std::function<int()>& run) {
+    std::string message;
+    try {
+        return run();
+    } catch (const std::exception& error) {
+        message = error.what();
+    } catch (...) {
+    }
+    // Not even the box may be possible (memory is exhausted): the message on standard error and
+    // the exit code still tell that the program did not run.
+    std::fprintf(stderr, "Zelk: %s\n",
+                 message.empty() ? "program se nepodařilo spustit." : ErrorText(message).c_str());
+    try {
+        ShowErrorBox(nullptr, message);
+    } catch (...) {
+    }
+    return 1;
 }
 
 }  // namespace Base
@@ -492,6 +539,16 @@ void TFormBase::PlaceOnScreen(const QMargins& frame) {
 }
 
 void TFormBase::RunCommand(void (TFormBase::*handler)(QObject*), QObject* sender) {
+    // One command at a time: one that a training's event handling or a box's own event loop lets
+    // through (a programmatic click, a queued signal) is dropped, not run inside the other.
+    if (commandRunning_) {
+        return;
+    }
+    const struct Running {
+        bool& flag;
+        explicit Running(bool& running) : flag(running) { flag = true; }
+        ~Running() { flag = false; }
+    } running(commandRunning_);
     overflowShown_ = false;
     try {
         try {
@@ -518,7 +575,10 @@ void TFormBase::ReportOverflow(const std::string& message) {
     QMessageBox box(QMessageBox::Critical,
                     QFileInfo(QCoreApplication::applicationFilePath()).fileName(),
                     QString::fromStdString(message), QMessageBox::Ok, this);
+    // The box may come in the middle of a training, under its busy cursor.
+    QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
     box.exec();
+    QGuiApplication::restoreOverrideCursor();
 }
 
 void TFormBase::AppendWeightReport() {

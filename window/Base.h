@@ -2,6 +2,7 @@
 
 #include <QMargins>
 #include <QWidget>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@ class QCheckBox;
 class QFileDialog;
 class QLabel;
 class QLineEdit;
+class QLocale;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
@@ -36,6 +38,29 @@ void SetPaneLines(QPlainTextEdit* pane, const std::vector<std::string>& lines);
 std::string ErrorText(const std::string& message);
 // The modal error box: caption "Zelk", error icon, one OK button.
 void ShowErrorBox(QWidget* parent, const std::string& message);
+
+// The directory the first file dialog opens in: the executable's where the user may write there,
+// as in a copy unpacked into a folder of the user's; otherwise, as for a program installed into
+// /usr/bin, the user's home directory.
+std::string DialogDirectory(const std::string& executableDirectory);
+
+// Loads Qt's own translations for the locale, so that Qt's buttons and dialogs ("Yes", "Cancel",
+// "Look in") speak its language, replacing those loaded before. Where Qt has none for it, Qt's
+// texts stay English. True when a translation was loaded.
+bool InstallQtTranslations(const QLocale& locale);
+
+// The busy cursor over the whole application for the life of the object.
+class BusyCursor {
+public:
+    BusyCursor();
+    ~BusyCursor();
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+// Runs the start-up and the event loop. An error that escapes them stops the program: it is shown
+// in the error box and on standard error, and the exit code is 1.
+int RunProgram(const std::function<int()>& run);
 }  // namespace Base
 
 class TFormBase : public QWidget {
@@ -122,6 +147,7 @@ private:
 
     enum class Placement { Pending, Assumed, Done };
 
-    bool overflowShown_ = false;  // at most one overflow box per command
+    bool overflowShown_ = false;   // at most one overflow box per command
+    bool commandRunning_ = false;  // a command is running: no other one starts
     Placement placement_ = Placement::Pending;
 };

@@ -108,7 +108,7 @@ std::string CombinationLine(int32_t i, int32_t n) {
 
 void TFormBase::FormCreate(QObject* sender) {
     Base::ExeDirectory = QCoreApplication::applicationDirPath().toStdString();
-    const QString directory = QString::fromStdString(Base::ExeDirectory);
+    const QString directory = QString::fromStdString(Base::DialogDirectory(Base::ExeDirectory));
     OpenDialog->setDirectory(directory);
     SaveDialog->setDirectory(directory);
     EditNet->setText(QStringLiteral("2-3-1"));
@@ -206,6 +206,7 @@ void TFormBase::ButtonRozepsatClick(QObject* sender) {
             }
         }
 
+        const Base::BusyCursor busy;
         std::vector<std::string> lines;
         lines.reserve(static_cast<std::size_t>(combinations));
         for (int32_t i = 0; i < combinations; ++i) {

@@ -1,7 +1,5 @@
 #include <QApplication>
-#include <QIcon>
-#include <exception>
-#include <string>
+#include <QLocale>
 
 #include "window/Base.h"
 
@@ -9,17 +7,13 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zelk"));
     QApplication::setApplicationDisplayName(QStringLiteral("Zelk"));
-    // Errors that escape the start-up or the event loop's own frame end the program after the
-    // box; errors of a command are shown by the window itself, which then goes on.
-    try {
+    Base::InstallQtTranslations(QLocale::system());
+    // Errors of a command are shown by the window itself, which then goes on; an error that
+    // escapes the start-up or the event loop's own frame ends the program with exit code 1.
+    return Base::RunProgram([] {
         TFormBase formBase;
         QApplication::setWindowIcon(formBase.windowIcon());
         formBase.show();
         return QApplication::exec();
-    } catch (const std::exception& error) {
-        Base::ShowErrorBox(nullptr, error.what());
-    } catch (...) {
-        Base::ShowErrorBox(nullptr, std::string());
-    }
-    return 0;
+    });
 }

@@ -25,12 +25,14 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 #include <deque>
@@ -52,6 +54,7 @@ struct MessageBoxSeen {
     QString Caption;
     QMessageBox::Icon Icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons Buttons;
+    QStringList ButtonTexts;  // in the box's order, as translated
     QMessageBox::StandardButton DefaultButton = QMessageBox::NoButton;
 };
 
@@ -66,6 +69,7 @@ struct FileDialogSeen {
     QFileDialog::Options Options;
     QStringList NameFilters;
     QString DefaultSuffix;
+    QStringList LabelTexts;  // the texts of its labels, as translated ("Look in:", ...)
 };
 
 class DialogScript {
@@ -208,6 +212,9 @@ private:
         seen.Caption = box.windowTitle();
         seen.Icon = box.icon();
         seen.Buttons = box.standardButtons();
+        for (const QAbstractButton* shown : box.buttons()) {
+            seen.ButtonTexts.append(shown->text());
+        }
         seen.DefaultButton = box.defaultButton() != nullptr
                                  ? box.standardButton(box.defaultButton())
                                  : QMessageBox::NoButton;
@@ -218,7 +225,8 @@ private:
             Close(&box);
             return;
         }
-        button->click();
+        // Clicked as the user would, through the application's event handling.
+        QTest::mouseClick(button, Qt::LeftButton);
     }
 
     static void AnswerFileDialog(QFileDialog& dialog, Step& step) {
@@ -232,6 +240,11 @@ private:
         seen.Options = dialog.options();
         seen.NameFilters = dialog.nameFilters();
         seen.DefaultSuffix = dialog.defaultSuffix();
+        for (const QLabel* label : dialog.findChildren<QLabel*>()) {
+            if (!label->text().isEmpty()) {
+                seen.LabelTexts.append(label->text());
+            }
+        }
         if (step.Cancel) {
             dialog.reject();
             return;
