@@ -1,13 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QCursor>
+#include <QElapsedTimer>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
 #include <set>
 #include <string>
@@ -227,28 +232,96 @@ TEST_F(TrainingPanel, NetworksWithoutHiddenLayersTrainAsTrainSampleDoes) {
     EXPECT_EQ(form.EditUceni->text(), "0");
 }
 
-TEST_F(TrainingPanel, ProgressBarIsPaintedWhileTraining) {
-    // The values the bar shows in its paint events: values between the start and the end mean
-    // that it was repainted during the command, which processes no events of its own. The bar is
-    // repainted at most about 60 times a second, so the command must run for a while: XOR on
-    // 2-3-1 for 600000 cycles takes a good tenth of a second even in an optimised build.
+TEST_F(TrainingPanel, ProgressBarMovesWithTheCycles) {
+    // The fill widths the bar shows in its paint events. Qt's own setValue repaints only in steps
+    // of several pixels; the bar must be repainted whenever its fill moves by a pixel, at most
+    // about 60 times a second. The training is made to last about a second.
     struct PaintWatcher : QObject {
-        std::set<int> values;
+        std::set<int> pixels;
         bool eventFilter(QObject* watched, QEvent* event) override {
             if (event->type() == QEvent::Paint) {
-                values.insert(static_cast<QProgressBar*>(watched)->value());
+                const auto* bar = static_cast<QProgressBar*>(watched);
+                pixels.insert(static_cast<int>(int64_t{bar->value()} * bar->width() /
+                                               std::max(bar->maximum(), 1)));
             }
             return false;
         }
     } watcher;
+    QElapsedTimer measured;
+    measured.start();
+    Train("20000");
+    const qint64 perCycle = std::max<qint64>(measured.nsecsElapsed() / 20000, 1);
+    const int cycles = static_cast<int>(std::clamp<qint64>(1'000'000'000 / perCycle, 1, 1 << 30));
     form.ProgressBar->installEventFilter(&watcher);
-    Train("600000");
+    Train(QString::number(cycles));
     form.ProgressBar->removeEventFilter(&watcher);
 
-    std::size_t between = 0;
-    for (int value : watcher.values) {
-        if (value > 0 && value < 600000) ++between;
+    // A second at 60 repaints a second fills most of the 89 pixels; in steps of several pixels
+    // there would be a dozen at most.
+    EXPECT_GE(watcher.pixels.size(), 30u) << cycles << " cycles";
+    EXPECT_TRUE(watcher.pixels.contains(form.ProgressBar->width()));
+    EXPECT_EQ(form.ProgressBar->value(), cycles);
+}
+
+// Esc stops a long training after the sample in progress; what was learnt stays and the command
+// ends as usual. Any other input to the window meanwhile is dropped, and so is a command that
+// would start inside the training; the busy cursor shows.
+TEST_F(TrainingPanel, EscStopsAfterTheSampleInProgressAndOtherInputIsDropped) {
+    form.CheckBoxStart->setChecked(false);
+    zelk::Network expected = Base::Network;
+    const std::size_t reportLines = LinesOf(form.Memo).size();
+    bool busy = false;
+    QTimer::singleShot(200, [&] {
+        busy = QGuiApplication::overrideCursor() != nullptr &&
+               QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        Click(form.ButtonBuild);
+        form.ButtonRozepsat->click();
+        form.close();
+        QTest::keyClick(form.EditPocet, Qt::Key_Escape);
+    });
+    Train("100000000");
+
+    // The samples trained so far, bit for bit as many TrainSample calls give them.
+    const Lines inputs = LinesOf(form.MemoUceni);
+    const Lines desired = LinesOf(form.MemoVysledek);
+    const long trained = form.EditUceni->text().toLong();
+    ASSERT_GT(trained, 0);
+    ASSERT_LT(trained, 400'000'000);
+    for (long k = 0; k < trained; ++k) {
+        const auto j = static_cast<std::size_t>(k % 4);
+        zelk::TrainSample(expected, inputs[j], desired[j], true);
     }
-    EXPECT_GE(between, 3u);
-    EXPECT_EQ(form.ProgressBar->value(), 600000);
+    ExpectSameTrainingState(Base::Network, expected, false);
+    EXPECT_EQ(form.ProgressBar->value(), trained / 4);
+    EXPECT_FALSE(form.CheckBoxStart->isChecked());
+    ExpectReportAppended(reportLines);
+    ExpectOutputsUpToDate();
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(busy);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(TrainingPanel, WriteOutShowsTheBusyCursor) {
+    Build("3-1");
+    std::vector<Qt::CursorShape> shapes;
+    const QMetaObject::Connection watch =
+        QObject::connect(form.MemoVstup, &QPlainTextEdit::textChanged, [&] {
+            const QCursor* cursor = QGuiApplication::overrideCursor();
+            shapes.push_back(cursor != nullptr ? cursor->shape() : Qt::ArrowCursor);
+        });
+    Click(form.ButtonRozepsat);
+    QObject::disconnect(watch);
+    ASSERT_FALSE(shapes.empty());
+    EXPECT_EQ(shapes.front(), Qt::WaitCursor);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
+// An overflow box that comes in the middle of a training takes the user's click.
+TEST_F(TrainingPanel, OverflowBoxDuringTrainingTakesInput) {
+    form.CheckBoxStart->setChecked(false);
+    Base::Network.Layers[1].Neurons[0].Weight = {-800.0, 0.0};
+    const zelktest::MessageBoxSeen& box = dialogs.AnswerMessageBox(QMessageBox::Ok);
+    Train("3");
+    EXPECT_EQ(box.Text, "exp: OVERFLOW error");
+    EXPECT_EQ(form.EditUceni->text(), "12");
 }
