@@ -18,6 +18,7 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
@@ -237,11 +238,44 @@ QPushButton* NewButton(QWidget* parent, const char* name, int left, int top, int
     return button;
 }
 
+// The check box and the radio buttons were laid out for a 13-pixel indicator with its caption 4
+// pixels away, as the classic desktop draws them. Qt's own styles draw them larger and further
+// apart, which pushes "Graficky" past the edge of the pane below it.
+class IndicatorMetrics final : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                    const QWidget* widget) const override {
+        switch (metric) {
+            case PM_IndicatorWidth:
+            case PM_IndicatorHeight:
+            case PM_ExclusiveIndicatorWidth:
+            case PM_ExclusiveIndicatorHeight:
+                return kIndicatorSize;
+            case PM_CheckBoxLabelSpacing:
+            case PM_RadioButtonLabelSpacing:
+                return kIndicatorSpacing;
+            default:
+                return QProxyStyle::pixelMetric(metric, option, widget);
+        }
+    }
+
+private:
+    static constexpr int kIndicatorSize = 13;
+    static constexpr int kIndicatorSpacing = 4;
+};
+
+// A check box or radio button in the classic metrics, grown to the right where its caption needs.
+void UseIndicatorMetrics(QAbstractButton* button, QStyle* metrics) {
+    button->setStyle(metrics);
+    FitToText(button);
+}
+
 QRadioButton* NewRadioButton(QWidget* parent, const char* name, int left, int top, int width,
-                             int height, const QString& text, const QString& toolTip) {
+                             int height, const QString& text, const QString& toolTip,
+                             QStyle* metrics) {
     auto* button = Place(new QRadioButton(text, parent), name, left, top, width, height);
     button->setToolTip(toolTip);
-    FitToText(button);
+    UseIndicatorMetrics(button, metrics);
     return button;
 }
 
@@ -352,7 +386,9 @@ TFormBase::TFormBase(QWidget* parent) : QWidget(parent) {
         Place(new QCheckBox(QStringLiteral("Start"), Client), "CheckBoxStart", 696, 336, 49, 17);
     CheckBoxStart->setToolTip(QStringLiteral("Začít nové učení - rozhodit váhy"));
     CheckBoxStart->setChecked(true);
-    FitToText(CheckBoxStart);
+    auto* metrics = new IndicatorMetrics;
+    metrics->setParent(this);
+    UseIndicatorMetrics(CheckBoxStart, metrics);
     EditErr = NewEdit(Client, "EditErr", 696, 288, 89, 21, QStringLiteral("0"),
                       QStringLiteral("Absolutní chyba výstupů sítě"), false, true);
     Memo = NewPane(Client, "Memo", 8, 592, 777, 233, QString(),
@@ -376,15 +412,15 @@ TFormBase::TFormBase(QWidget* parent) : QWidget(parent) {
         NewButton(Client, "BitBtnLoad", 696, 144, 41, 25, QString(), QStringLiteral("Načíst"));
     BitBtnLoad->setIcon(QIcon(QStringLiteral(":/zelk/load.png")));
     BitBtnLoad->setIconSize(QSize(16, 16));
-    RadioButtonStavy =
-        NewRadioButton(Client, "RadioButtonStavy", 574, 48, 57, 17, QStringLiteral("Stavy"),
-                       QStringLiteral("Převede výstupní hodnoty do stavů 0 < ? > 1 (po 0.2)"));
+    RadioButtonStavy = NewRadioButton(
+        Client, "RadioButtonStavy", 574, 48, 57, 17, QStringLiteral("Stavy"),
+        QStringLiteral("Převede výstupní hodnoty do stavů 0 < ? > 1 (po 0.2)"), metrics);
     RadioButtonHodnoty =
         NewRadioButton(Client, "RadioButtonHodnoty", 502, 48, 65, 17, QStringLiteral("Hodnoty"),
-                       QStringLiteral("Zobrazí reálné výstupní hodnoty sítě"));
+                       QStringLiteral("Zobrazí reálné výstupní hodnoty sítě"), metrics);
     RadioButtonGraficky =
         NewRadioButton(Client, "RadioButtonGraficky", 630, 48, 57, 17, QStringLiteral("Graficky"),
-                       QStringLiteral("Zobrazí výstupní hodnoty graficky (po 0.2)"));
+                       QStringLiteral("Zobrazí výstupní hodnoty graficky (po 0.2)"), metrics);
     // The client area is their common parent, which makes the three one exclusive group.
     RadioButtonStavy->setChecked(true);
 

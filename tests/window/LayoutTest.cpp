@@ -14,6 +14,8 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
 #include <algorithm>
 #include <cstdlib>
@@ -335,4 +337,44 @@ TEST_F(Layout, TabOrder) {
     expected.push_back("RadioButtonGraficky");
     expected.push_back("EditNet");
     EXPECT_EQ(tabRound(), expected);
+}
+
+// With the faces the run command installs (Liberation Sans stands in for Arial), every caption
+// fits its control: a button's caption keeps clear of its edges, the caption of a check box or
+// radio button ends within the width laid out for it, and a label's caption runs into no other
+// control.
+TEST_F(Layout, CaptionsFitTheirControls) {
+    ASSERT_EQ(QFontInfo(form.font()).family(), "Liberation Sans")
+        << "the window tests need the faces of fonts-liberation2";
+    // A button's frame and the padding inside it, on each side.
+    constexpr int kButtonEdge = 4;
+    for (QPushButton* button : form.Client->findChildren<QPushButton*>()) {
+        SCOPED_TRACE(button->objectName().toStdString());
+        const int caption = button->fontMetrics().horizontalAdvance(button->text());
+        EXPECT_LE(caption + 2 * kButtonEdge, button->width());
+    }
+    const QList<QWidget*> controls =
+        form.Client->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    for (const Control& control : Captions()) {
+        SCOPED_TRACE(control.Name);
+        auto* widget = form.findChild<QWidget*>(control.Name);
+        const int caption = widget->fontMetrics().horizontalAdvance(TextOf(widget));
+        if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+            QStyleOptionButton option;
+            option.initFrom(button);
+            option.text = button->text();
+            const QStyle::SubElement contents = qobject_cast<QRadioButton*>(button)
+                                                    ? QStyle::SE_RadioButtonContents
+                                                    : QStyle::SE_CheckBoxContents;
+            const int start = button->style()->subElementRect(contents, &option, button).left();
+            EXPECT_LE(start + caption, control.Geometry.width());
+            continue;
+        }
+        const QRect drawn(widget->pos(), QSize(caption, widget->height()));
+        EXPECT_TRUE(form.Client->rect().contains(drawn));
+        for (QWidget* other : controls) {
+            EXPECT_TRUE(other == widget || !other->geometry().intersects(drawn))
+                << "runs into " << other->objectName().toStdString();
+        }
+    }
 }
