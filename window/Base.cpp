@@ -494,6 +494,7 @@ TFormBase::TFormBase(QWidget* parent) : QWidget(parent) {
     connectMode(RadioButtonGraficky, &TFormBase::RadioButtonGrafickyClick);
 
     zelk::SetOverflowReporter([this](const std::string& message) { ReportOverflow(message); });
+    DescribeForScreenReaders();
 
     RunCommand(&TFormBase::FormCreate, this);
 }

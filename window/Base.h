@@ -137,7 +137,7 @@ private:
     // The display-mode handlers' font switch of MemoVypocet; size and boldness stay.
     void SetOutputFontFamily(bool fixedPitch);
     // Names and describes every control for the screen reader from its caption, label and tooltip.
-    Q_INVOKABLE void DescribeForScreenReaders();
+    void DescribeForScreenReaders();
 
     // The frame of the window as the window system tells it; null while it has not told it.
     QMargins FrameMargins() const;

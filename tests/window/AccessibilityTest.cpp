@@ -38,13 +38,6 @@ QString TextOf(QWidget* widget, QAccessible::Text text) {
 
 class Accessibility : public zelktest::WindowTest {
 protected:
-    void SetUp() override {
-        WindowTest::SetUp();
-        // Until the constructor runs it itself (its last step before FormCreate); running it
-        // twice gives the same texts.
-        QMetaObject::invokeMethod(&form, "DescribeForScreenReaders");
-    }
-
     // Every control of the window: a caption names it, or the label over it, or what it does, and
     // its tooltip describes it; the controls without a tooltip have descriptions of their own.
     std::vector<Spoken> Controls() {
