@@ -66,16 +66,28 @@ TEST(DialogDirectory, NonWritableExecutableDirectoryProposesHome) {
     ASSERT_EQ(chmod(folder.path().toLocal8Bit().constData(), 0755), 0);
     ASSERT_EQ(chmod((home + "/runtime").toLocal8Bit().constData(), 0700), 0);
 
-    // The whole environment, but for the home and the runtime directory, prepared before the fork.
+    // The copy's screen, where the other user can read it: this program's may stand in a folder
+    // of this user's own, such as /root.
+    const QString screen = folder.filePath("screen.json");
+    QFile screenFile(screen);
+    ASSERT_TRUE(screenFile.open(QIODevice::WriteOnly));
+    screenFile.write(R"({ "screens": [ { "name": "desktop", "x": 0, "y": 0, "width": 1920,
+        "height": 1080, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1 } ] })");
+    screenFile.close();
+
+    // The whole environment, but for the home, the runtime directory and the platform, prepared
+    // before the fork.
     std::vector<std::string> settings;
     for (char** variable = environ; *variable != nullptr; ++variable) {
         const std::string setting = *variable;
-        if (!setting.starts_with("HOME=") && !setting.starts_with("XDG_RUNTIME_DIR=")) {
+        if (!setting.starts_with("HOME=") && !setting.starts_with("XDG_RUNTIME_DIR=") &&
+            !setting.starts_with("QT_QPA_PLATFORM=")) {
             settings.push_back(setting);
         }
     }
     settings.push_back("HOME=" + home.toStdString());
     settings.push_back("XDG_RUNTIME_DIR=" + (home + "/runtime").toStdString());
+    settings.push_back("QT_QPA_PLATFORM=offscreen:configfile=" + screen.toStdString());
     std::vector<char*> environment;
     for (std::string& setting : settings) {
         environment.push_back(setting.data());
@@ -96,7 +108,7 @@ TEST(DialogDirectory, NonWritableExecutableDirectoryProposesHome) {
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_TRUE(WIFEXITED(status)) << "signal " << WTERMSIG(status);
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_TRUE(QFile::exists(home + "/net.ini"));
 }
