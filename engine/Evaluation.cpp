@@ -9,7 +9,6 @@
 #include "engine/Avx2.h"
 #include "engine/Fields.h"
 #include "engine/Numbers.h"
-#include "engine/Scratch.h"
 
 namespace zelk {
 
@@ -60,6 +59,34 @@ void SetOverflowReporter(std::function<void(const std::string& message)> report)
 double Activation(double x, double theta) { return Logistic(theta - x); }
 
 namespace {
+
+// The buffer that the forward pass keeps between passes, and whether a pass is using it.
+struct Scratch {
+    std::vector<double> buffer;
+    bool inUse = false;
+};
+
+// Takes the buffer for a pass when no other pass is using it, and gives it back on every way out.
+class ScratchUse {
+public:
+    explicit ScratchUse(Scratch& scratch) : scratch_(scratch.inUse ? nullptr : &scratch) {
+        if (scratch_ != nullptr) {
+            scratch_->inUse = true;
+        }
+    }
+    ~ScratchUse() {
+        if (scratch_ != nullptr) {
+            scratch_->inUse = false;
+        }
+    }
+    ScratchUse(const ScratchUse&) = delete;
+    ScratchUse& operator=(const ScratchUse&) = delete;
+
+    bool Taken() const { return scratch_ != nullptr; }
+
+private:
+    Scratch* scratch_;
+};
 
 // Clears the network's Busy marker on every way out of a pass.
 class BusyGuard {
@@ -228,10 +255,13 @@ void ForwardPass(Network& network, const ValueVector& inputs, ValueVector& outpu
     const std::size_t layers =
         std::min(static_cast<std::size_t>(network.LayerCount), network.Layers.size());
     // The outputs of every layer side by side, each layer's values contiguous: the inputs of the
-    // layer above.
-    thread_local detail::ScratchSlot<std::vector<double>> valuesSlot;
-    detail::Scratch scratch(valuesSlot);
-    std::vector<double>& values = *scratch;
+    // layer above. Kept between passes so that a pass allocates nothing once it has run. An
+    // overflow reporter may run another pass while this one holds pointers into the buffer (the
+    // window's box runs a nested event loop): that pass finds it in use and takes one of its own.
+    thread_local Scratch shared;
+    std::vector<double> own;
+    const ScratchUse use(shared);
+    std::vector<double>& values = use.Taken() ? shared.buffer : own;
     std::size_t total = 0;
     for (std::size_t l = 0; l < layers; ++l) {
         total += network.Layers[l].Neurons.size();
@@ -270,9 +300,9 @@ std::string EvaluatePattern(Network& network, std::string_view inputLine) {
         return {};
     }
     const ValueVector inputs = ReadPattern(inputLine, network.Layers.front().NeuronCount);
-    thread_local detail::ScratchSlot<ValueVector> outputsSlot;
-    detail::Scratch scratch(outputsSlot);
-    ValueVector& outputs = *scratch;
+    // A pass inside the overflow reporter may fill it too, but ForwardPass writes its own outputs
+    // last, after every report.
+    thread_local ValueVector outputs;
     ForwardPass(network, inputs, outputs);
     // Joining the fields gives what SetField field by field would: no value is ever empty.
     return Join(outputs.Values, kSeparator, [](std::string& line, double output) {

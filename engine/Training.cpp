@@ -6,7 +6,6 @@
 #include "engine/Avx2.h"
 #include "engine/Evaluation.h"
 #include "engine/Numbers.h"
-#include "engine/Scratch.h"
 
 // The readable form of this algorithm is the reference model in tests/support/ReferenceModel.h:
 // one neuron, one synapse and one rounding at a time. The loops below fuse, block and vectorise
@@ -225,15 +224,13 @@ void BackPropagationStep(Network& network, const ValueVector& inputs, const Valu
     if (layers < 2) {
         return;
     }
-    thread_local detail::ScratchSlot<ValueVector> outputsSlot;
-    thread_local detail::ScratchSlot<std::vector<double>> errorsSlot;
-    thread_local detail::ScratchSlot<std::vector<double>> xSlot;
-    detail::Scratch outputsScratch(outputsSlot);
-    detail::Scratch errorsScratch(errorsSlot);
-    detail::Scratch xScratch(xSlot);
-    std::vector<double>& errors = *errorsScratch;
-    std::vector<double>& x = *xScratch;
-    ForwardPass(network, inputs, *outputsScratch);
+    // Kept between steps so that a step allocates nothing once it has run. A step inside the
+    // overflow reporter may use them too: the reporter runs only within ForwardPass, before this
+    // step touches them, and ForwardPass writes `outputs` last, after every report.
+    thread_local ValueVector outputs;
+    thread_local std::vector<double> errors;
+    thread_local std::vector<double> x;
+    ForwardPass(network, inputs, outputs);
 
     Layer& last = network.Layers[layers - 1];
     const std::size_t given =
