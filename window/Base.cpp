@@ -22,6 +22,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QResizeEvent>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -581,11 +582,7 @@ void TFormBase::RunCommand(void (TFormBase::*handler)(QObject*), QObject* sender
     if (commandRunning_) {
         return;
     }
-    const struct Running {
-        bool& flag;
-        explicit Running(bool& running) : flag(running) { flag = true; }
-        ~Running() { flag = false; }
-    } running(commandRunning_);
+    const QScopedValueRollback<bool> running(commandRunning_, true);
     overflowShown_ = false;
     try {
         try {
