@@ -2,6 +2,7 @@
 
 // The network engine: text in, text out, no user interface.
 #include "engine/Evaluation.h"
+#include "engine/Exponential.h"
 #include "engine/Fields.h"
 #include "engine/NameText.h"
 #include "engine/Network.h"

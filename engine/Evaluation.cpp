@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "engine/Avx2.h"
+#include "engine/Exponential.h"
 #include "engine/Fields.h"
 #include "engine/Numbers.h"
 
@@ -47,7 +48,7 @@ std::function<void(const std::string&)> overflowReporter;
     if (std::isnan(t)) [[unlikely]] {
         return 0.0;
     }
-    return 1.0 / (std::exp(t) + 1.0);
+    return 1.0 / (Exp(t) + 1.0);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "engine/Exponential.h"
 #include "engine/Network.h"
 
 namespace zelk::reference {
@@ -20,8 +21,8 @@ struct Saturation {
     int Ones = 0;
 };
 
-// The logistic function 1 / (e^(0 - x) + 1) with its rules at the ends of the double range; a
-// potential that is not a number gives 0.
+// The logistic function 1 / (e^(0 - x) + 1), e^t correctly rounded, with its rules at the ends of
+// the double range; a potential that is not a number gives 0.
 inline double Logistic(double x, Saturation& saturation) {
     const double t = 0.0 - x;
     if (t >= 709.7822265625) {
@@ -32,7 +33,7 @@ inline double Logistic(double x, Saturation& saturation) {
         ++saturation.Ones;
         return 1.0;
     }
-    const double y = 1.0 / (std::exp(t) + 1.0);
+    const double y = 1.0 / (zelk::Exp(t) + 1.0);
     return std::isnan(y) ? 0.0 : y;
 }
 
