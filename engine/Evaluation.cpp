@@ -169,15 +169,58 @@ std::size_t Synapses(const Neuron& neuron, std::size_t below) {
     return std::min(std::min(declared, neuron.Weight.size()), below);
 }
 
-// Potential and output of a neuron from its sum over the synapses; the bias term comes last.
+// The potential of a neuron from its sum over the synapses; the bias term comes last. It is kept
+// in the pass's own buffer too, where its output will go: an overflow reporter may run another
+// pass on the same network before the activation reads it.
 inline void Finish(Neuron& neuron, double sum, double* output) {
     sum = sum + neuron.BiasWeight * kBiasInput;
     neuron.Potential = sum;
-    neuron.Output = Logistic(kThreshold - sum);
-    *output = neuron.Output;
+    *output = sum;
 }
 
-// The outputs of one layer, written to `outputs`, from the n outputs x of the layer below.
+// The outputs of n <= 4 neurons from their potentials in `values`, which they replace: each is
+// Logistic(0 - potential), the exponentials of the four computed together. Unused lanes repeat the
+// last neuron's value, so that they stay on the fast path; their results are dropped.
+inline void Activate4(Neuron* neurons, std::size_t n, double* values) {
+    double t[4];
+    double e[4];
+    for (std::size_t b = 0; b < 4; ++b) {
+        t[b] = kThreshold - values[std::min(b, n - 1)];
+    }
+    if (n == 1) {
+        e[0] = Exp(t[0]);
+    } else {
+        Exp4(t, e);
+    }
+    for (std::size_t b = 0; b < n; ++b) {
+        double output;
+        if (t[b] >= kExpOverflow) [[unlikely]] {
+            ReportOverflow();
+            output = 0.0;
+        } else if (t[b] <= kExpUnderflow) [[unlikely]] {
+            output = 1.0;
+        } else if (std::isnan(t[b])) [[unlikely]] {
+            output = 0.0;
+        } else {
+            output = 1.0 / (e[b] + 1.0);
+        }
+        neurons[b].Output = output;
+        values[b] = output;
+    }
+}
+
+// The outputs of a layer from its potentials in `outputs`, four neurons at a time, in neuron order
+// (the overflow reports too).
+void Activate(Layer& layer, double* outputs) {
+    Neuron* neurons = layer.Neurons.data();
+    const std::size_t count = layer.Neurons.size();
+    for (std::size_t j = 0; j < count; j += 4) {
+        Activate4(neurons + j, std::min<std::size_t>(count - j, 4), outputs + j);
+    }
+}
+
+// The outputs of one layer, written to `outputs`, from the n outputs x of the layer below: first
+// every potential, then the activations four at a time.
 // Neurons with the same number of synapses are summed in blocks (16 with AVX2, otherwise 4); a
 // short block is filled up with repeats of its last neuron, whose sums are dropped.
 void ComputeLayer(Layer& layer, std::size_t count, const Layer& below, const double* x,
@@ -187,6 +230,7 @@ void ComputeLayer(Layer& layer, std::size_t count, const Layer& below, const dou
     // a time, they would wait until the stores reach the cache, on every step of a small net.)
     if (count < 4) {
         const Neuron* in = below.Neurons.data();
+        double* potential = outputs;
         for (Neuron& neuron : layer.Neurons) {
             const std::size_t m = Synapses(neuron, n);
             const double* w = neuron.Weight.data();
@@ -194,8 +238,9 @@ void ComputeLayer(Layer& layer, std::size_t count, const Layer& below, const dou
             for (std::size_t k = 0; k < m; ++k) {
                 sum = sum + w[k] * in[k].Output;
             }
-            Finish(neuron, sum, outputs++);
+            Finish(neuron, sum, potential++);
         }
+        Activate(layer, outputs);
         return;
     }
     const bool avx2 = detail::UseAvx2();
@@ -242,6 +287,7 @@ void ComputeLayer(Layer& layer, std::size_t count, const Layer& below, const dou
         }
         j += block;
     }
+    Activate(layer, outputs);
 }
 
 }  // namespace
