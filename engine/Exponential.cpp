@@ -66,9 +66,12 @@
 // normal result, fewer for a subnormal one.
 //
 // The two-product by Dekker's splitting gives exactly the pair that a fused multiply-add would
-// (both are the exact product split at the same rounding), so a hardware FMA would give the same
-// bits; it is not used, because the plain x86-64 build has none and a software fma has been
-// unreliable on some runtimes, and the splitting costs only a few operations that overlap.
+// (both are the exact product split at the same rounding). The AVX2 form takes the error from the
+// processor's FMA where it has one (chosen at run time, an explicit instruction, never a
+// contraction); the scalar path keeps the splitting, since the plain x86-64 build has no FMA and
+// std::fma falls back to software on some runtimes, slowly and not always correctly. Either way
+// the bits are the same: every path answers only when its rounding is certain, and the correctly
+// rounded result is unique.
 
 namespace zelk {
 
