@@ -3,6 +3,7 @@
 // The network engine: text in, text out, no user interface.
 #include "engine/Evaluation.h"
 #include "engine/Fields.h"
+#include "engine/FileReplacement.h"
 #include "engine/NameText.h"
 #include "engine/Network.h"
 #include "engine/NetworkFile.h"

@@ -55,10 +55,10 @@ std::string syncTarget;
 extern "C" int fsync(int descriptor) {
     if (syncLog != nullptr) {
         std::error_code error;
-        const fs::path path =
-            fs::read_symlink("/proc/self/fd/" + std::to_string(descriptor), error);
-        syncLog->push_back({path.string(),
-                            fs::is_regular_file(path, error) ? ReadFile(path.string()) : "",
+        // Read through the descriptor: a file made without a name shows none until it gets one.
+        const std::string self = "/proc/self/fd/" + std::to_string(descriptor);
+        const fs::path path = fs::read_symlink(self, error);
+        syncLog->push_back({path.string(), fs::is_regular_file(self, error) ? ReadFile(self) : "",
                             ReadFile(syncTarget)});
     }
     return static_cast<int>(syscall(SYS_fsync, descriptor));
