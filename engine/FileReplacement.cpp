@@ -414,17 +414,18 @@ bool CopyIdentity(int from, const struct stat& old, int to) {
 #endif
 }
 
-enum class Outcome { Done, CannotKeep, Failed };
+enum class Outcome { Done, CannotKeep, NoName, Failed };
 
 // The atomic way: a new file renamed over the old one. `old` is null when there is no old file;
-// the new file then gets the mode that a file created there gets.
+// the new file then gets the mode that a file created there gets. NoName: the file made without
+// a name could not be given one; the same with a named temporary file may work.
 Outcome ReplaceByRename(const std::string& target, const std::string& directory,
-                        std::string_view text, const Descriptor* old,
-                        const struct stat* oldStatus) {
+                        std::string_view text, const Descriptor* old, const struct stat* oldStatus,
+                        bool unnamed) {
     // No rights for others until the text has the old file's owner and mode.
     const mode_t mode = old != nullptr ? 0600 : 0666;
     std::string temporary;
-    Descriptor file = CreateUnnamedTemporary(directory, mode);
+    Descriptor file = unnamed ? CreateUnnamedTemporary(directory, mode) : Descriptor();
     if (!file.Valid()) {
         file = CreateNamedTemporary(directory, mode, temporary);
         if (!file.Valid()) {
@@ -444,7 +445,7 @@ Outcome ReplaceByRename(const std::string& target, const std::string& directory,
         return discard(Outcome::CannotKeep);
     }
     if (temporary.empty() && !GiveName(file.Get(), directory, temporary)) {
-        return Outcome::Failed;
+        return Outcome::NoName;
     }
     // On the disk before the rename: a crash must leave the old file or the new one under the
     // name, never one whose blocks were not written yet.
@@ -558,8 +559,13 @@ void ReplaceFileContents(const std::string& fileName, std::string_view text) {
     // Another hard link would keep the old text under its name after a rename.
     Outcome outcome = Outcome::CannotKeep;
     if (!exists || status.st_nlink == 1) {
-        outcome = ReplaceByRename(target, directory, text, exists ? &old : nullptr,
-                                  exists ? &status : nullptr);
+        for (const bool unnamed : {true, false}) {
+            outcome = ReplaceByRename(target, directory, text, exists ? &old : nullptr,
+                                      exists ? &status : nullptr, unnamed);
+            if (outcome != Outcome::NoName) {
+                break;
+            }
+        }
     }
     if (outcome == Outcome::CannotKeep) {
         outcome = ReplaceInPlace(target, directory, text, old.Get(), status) ? Outcome::Done
