@@ -8,5 +8,6 @@
 #include "engine/Network.h"
 #include "engine/NetworkFile.h"
 #include "engine/Numbers.h"
+#include "engine/TextEncoding.h"
 #include "engine/Training.h"
 #include "engine/WeightReport.h"
