@@ -2,6 +2,8 @@
 
 #include <QMargins>
 #include <QWidget>
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -26,6 +28,13 @@ extern std::string ExeDirectory;    // directory of the executable, no trailing 
 extern std::string LoadedNameText;  // name and type texts of the last load
 extern std::string LoadedTypeText;
 
+// The most lines a pane takes from a command or a file: 2^20, the write-out of 20 inputs. Far
+// more would hold the window for minutes and exhaust the memory in Qt's text document.
+inline constexpr int32_t MaxPaneLines = int32_t{1} << 20;
+// The longest line, in bytes, a pane takes from a file: 256 KiB, a pattern of some 14 500 values
+// written in full. Qt lays a line out whole, at about 3 s for every megabyte.
+inline constexpr std::size_t MaxPaneLineLength = std::size_t{1} << 18;
+
 // The lines of a pane as the commands count them: an empty pane has none, and one empty line
 // after the last line break is not counted.
 std::vector<std::string> PaneLines(const QPlainTextEdit* pane);
@@ -36,7 +45,11 @@ void SetPaneLines(QPlainTextEdit* pane, const std::vector<std::string>& lines);
 // The text of the error box: the message, with "." appended when it is not empty and its last
 // character (byte) sorts after ".".
 std::string ErrorText(const std::string& message);
-// The modal error box: caption "Zelk", error icon, one OK button.
+// A message as the error box shows it: one of a few thousand characters whole, a longer one (a
+// refused shape of millions of layers) cut to its start and end around " … ", which Qt lays out
+// in a moment instead of minutes.
+std::string BoxText(const std::string& message);
+// The modal error box: caption "Zelk", error icon, one OK button; the text is ErrorText(BoxText()).
 void ShowErrorBox(QWidget* parent, const std::string& message);
 
 // The directory the first file dialog opens in: the executable's where the user may write there,
@@ -56,6 +69,16 @@ public:
     ~BusyCursor();
     BusyCursor(const BusyCursor&) = delete;
     BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+// The normal cursor for the life of the object, over a busy one: a dialog or a box that comes in
+// the middle of a command waits for the user, not the user for it.
+class NormalCursor {
+public:
+    NormalCursor();
+    ~NormalCursor();
+    NormalCursor(const NormalCursor&) = delete;
+    NormalCursor& operator=(const NormalCursor&) = delete;
 };
 
 // Runs the start-up and the event loop. An error that escapes them stops the program: it is shown

@@ -23,9 +23,8 @@ constexpr char kQuote = '"';
 
 // Up to 2^10 combinations the write-out asks nothing.
 constexpr int32_t kQuietCombinations = 1024;
-// The panes take 2^20 lines within a second or two; far more would hang the window or exhaust
-// memory, so the write-out refuses them.
-constexpr int32_t kMaxCombinations = 1 << 20;
+// The write-out fills the panes with at most as many lines as they take.
+constexpr int32_t kMaxCombinations = Base::MaxPaneLines;
 // 2^31 no longer fits the signed 32-bit combination count.
 constexpr int32_t kMaxInputNeurons = 30;
 
@@ -201,12 +200,12 @@ void TFormBase::ButtonRozepsatClick(QObject* sender) {
                                      QStringLiteral(" opravdu pokračovat?"),
                                  QMessageBox::Yes | QMessageBox::No, this);
             question.setDefaultButton(QMessageBox::Yes);
+            const Base::NormalCursor normal;
             if (question.exec() != QMessageBox::Yes) {
                 return;
             }
         }
 
-        const Base::BusyCursor busy;
         std::vector<std::string> lines;
         lines.reserve(static_cast<std::size_t>(combinations));
         for (int32_t i = 0; i < combinations; ++i) {

@@ -485,3 +485,16 @@ TEST(ErrorBox, FullStopAfterMessagesEndingAboveIt) {
     // A letter beyond ASCII ends in a byte above ".".
     EXPECT_EQ(Base::ErrorText("Síť je příliš velká"), "Síť je příliš velká.");
 }
+
+// A message of megabytes would hold the box for minutes: it shows its start and its end.
+TEST(ErrorBox, VeryLongMessagesShowTheirStartAndEnd) {
+    const std::string shortMessage = "Síť " + std::string(1200, '1') + " je příliš velká";
+    EXPECT_EQ(Base::BoxText(shortMessage), shortMessage);
+    std::string shape = "ž";
+    while (shape.size() < 20'000'000) shape += "-ž";
+    const std::string shown = Base::BoxText("Síť " + shape + " je příliš velká");
+    // Cut after 1000 bytes and before the last 200, each moved off the middle of a "ž".
+    const std::string head = "Síť " + shape.substr(0, 993);
+    const std::string tail = shape.substr(shape.size() - 180) + " je příliš velká";
+    EXPECT_EQ(shown, head + " … " + tail);
+}
