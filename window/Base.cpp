@@ -32,6 +32,7 @@
 #include <QTextDocument>
 #include <QTimer>
 #include <QTranslator>
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -64,6 +65,12 @@ std::vector<std::string> PaneLines(const QPlainTextEdit* pane) {
         start = end + 1;
     }
     return lines;
+}
+
+bool PaneKeepsLines(const std::vector<std::string>& lines) {
+    return std::ranges::all_of(lines, [](const std::string& line) {
+        return std::ranges::all_of(line, [](char c) { return c >= ' ' && c <= '~'; });
+    });
 }
 
 void SetPaneLines(QPlainTextEdit* pane, const std::vector<std::string>& lines) {

@@ -38,6 +38,10 @@ inline constexpr std::size_t MaxPaneLineLength = std::size_t{1} << 18;
 // The lines of a pane as the commands count them: an empty pane has none, and one empty line
 // after the last line break is not counted.
 std::vector<std::string> PaneLines(const QPlainTextEdit* pane);
+// True when SetPaneLines gives PaneLines these very lines back, as it does for lines of printable
+// ASCII characters; a line break, a control character or a separator of Qt's own could split a
+// line. Checked so, lines at hand need not be read back out of the pane.
+bool PaneKeepsLines(const std::vector<std::string>& lines);
 // Replaces the lines of a pane so that PaneLines gives them back, in one step however many
 // there are, and leaves the caret at the start with nothing selected.
 void SetPaneLines(QPlainTextEdit* pane, const std::vector<std::string>& lines);
@@ -153,6 +157,11 @@ private:
     void RunCommand(void (TFormBase::*handler)(QObject*), QObject* sender);
     void ShowError(const std::string& message);
     void ReportOverflow(const std::string& message);
+    // The compute command on the lines the three pattern panes hold, for a caller that has them
+    // at hand: reading 2^20 lines back out of a pane takes longer than computing them.
+    void Compute(const std::vector<std::string>& inputLines,
+                 const std::vector<std::string>& sampleLines,
+                 const std::vector<std::string>& desiredLines);
     void AppendWeightReport();
     void ShowSynapseCount();
     // Keeps the right edge of LabelSynapse in place while its text grows or shrinks.

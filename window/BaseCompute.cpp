@@ -126,10 +126,15 @@ void TFormBase::ButtonBuildClick(QObject* sender) {
 }
 
 void TFormBase::ButtonVypocetClick(QObject* /*sender*/) {
+    Compute(Base::PaneLines(MemoVstup), Base::PaneLines(MemoUceni), Base::PaneLines(MemoVysledek));
+}
+
+void TFormBase::Compute(const std::vector<std::string>& inputLines,
+                        const std::vector<std::string>& sampleLines,
+                        const std::vector<std::string>& desiredLines) {
     MemoVypocet->clear();
     const bool bars = RadioButtonGraficky->isChecked();
     const bool states = RadioButtonStavy->isChecked();
-    const std::vector<std::string> inputLines = Base::PaneLines(MemoVstup);
     std::vector<std::string> shown;
     shown.reserve(inputLines.size());
     for (const std::string& inputLine : inputLines) {
@@ -147,8 +152,6 @@ void TFormBase::ButtonVypocetClick(QObject* /*sender*/) {
     double sum = 0.0;
     double count = 0.0;
     double mean = 0.0;
-    const std::vector<std::string> sampleLines = Base::PaneLines(MemoUceni);
-    const std::vector<std::string> desiredLines = Base::PaneLines(MemoVysledek);
     std::vector<double> desired;
     for (std::size_t i = 0; i < sampleLines.size(); ++i) {
         const std::string output = zelk::EvaluatePattern(Base::Network, sampleLines[i]);
@@ -217,8 +220,12 @@ void TFormBase::ButtonRozepsatClick(QObject* sender) {
 
         const auto outputs = static_cast<std::size_t>(Base::Network.Layers.back().NeuronCount);
         const std::string zeros = zelk::Join(std::vector<std::string>(outputs, "0"), kSeparator);
-        Base::SetPaneLines(MemoVysledek,
-                           std::vector<std::string>(static_cast<std::size_t>(combinations), zeros));
+        const std::vector<std::string> desired(static_cast<std::size_t>(combinations), zeros);
+        Base::SetPaneLines(MemoVysledek, desired);
+        // The compute command on the lines just written: lines of digits and "-", which the
+        // panes give back unchanged.
+        Compute(lines, lines, desired);
+        return;
     }
     ButtonVypocetClick(sender);
 }

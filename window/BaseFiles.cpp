@@ -107,6 +107,12 @@ void TFormBase::BitBtnLoadClick(QObject* sender) {
     CheckBoxStart->setChecked(false);
     EditNet->setText(QString::fromStdString(shapeText));
     ShowSynapseCount();
-    ButtonVypocetClick(sender);
+    // The compute command; on the lists at hand where the panes hold them unchanged.
+    if (Base::PaneKeepsLines(lists.Inputs) && Base::PaneKeepsLines(lists.Samples) &&
+        Base::PaneKeepsLines(lists.Desired)) {
+        Compute(lists.Inputs, lists.Samples, lists.Desired);
+    } else {
+        ButtonVypocetClick(sender);
+    }
     AppendWeightReport();
 }

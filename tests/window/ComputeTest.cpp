@@ -473,6 +473,22 @@ TEST(PaneLines, SetLinesComeBackExactly) {
     EXPECT_EQ(pane.toPlainText(), "");
 }
 
+// Lines that PaneKeepsLines passes come back from the pane unchanged; others it turns away.
+TEST(PaneLines, KeptLinesAreThoseThePaneGivesBack) {
+    QPlainTextEdit pane;
+    for (const Lines& lines : {Lines{}, Lines{""}, Lines{"0-1", "", " a,\"b\"~ "}}) {
+        EXPECT_TRUE(Base::PaneKeepsLines(lines));
+        Base::SetPaneLines(&pane, lines);
+        EXPECT_EQ(Base::PaneLines(&pane), lines);
+    }
+    for (const char* line : {"a\rb", "a\nb", "a\tb",
+                             "a\xE2\x80\xA8"
+                             "b",
+                             "\xC2\xA0", "\x7F"}) {
+        EXPECT_FALSE(Base::PaneKeepsLines({"0", line})) << line;
+    }
+}
+
 TEST(ErrorBox, FullStopAfterMessagesEndingAboveIt) {
     EXPECT_EQ(Base::ErrorText(""), "");
     EXPECT_EQ(Base::ErrorText("Unable to write to x"), "Unable to write to x.");
