@@ -2,10 +2,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "engine/Fields.h"
 
 namespace zelk {
 
@@ -63,6 +66,27 @@ inline constexpr int64_t kMaxNeurons = int64_t{1} << 24;
 // network as it was, for a shape beyond the limits above or when memory runs out; the shape is
 // checked before anything is allocated.
 void BuildNetwork(Network& network, std::string_view shapeText);
+
+// One layer size of a shape text as BuildNetwork reads it. Offsets are bytes of the text: the
+// field stands at Span; its size ends at SizeEnd, and what follows up to ValueEnd (the end of its
+// characters, before a closing quote) is ignored.
+struct ShapeField {
+    FieldSpan Span;
+    std::size_t SizeEnd = 0;
+    std::size_t ValueEnd = 0;
+    int64_t Size = 0;  // beyond 32 bits saturated at 2^31; BuildNetwork refuses it
+};
+
+// The layer sizes of a shape text, from input to output, and where their list ends: at the start
+// of the first field that is blank after trimming, or at the end of the text. What follows is
+// ignored. At most maxLayers + 1 layers are kept: one more than the limit tells that there are too
+// many, and ListEnd then says nothing.
+struct ShapeReading {
+    std::vector<ShapeField> Layers;
+    std::size_t ListEnd = 0;
+};
+ShapeReading ReadShape(std::string_view shapeText,
+                       std::size_t maxLayers = std::numeric_limits<std::size_t>::max());
 
 // Releases all layers and zeroes the counters.
 void ClearNetwork(Network& network);

@@ -318,3 +318,25 @@ TEST(ShapeText, JoinsTheBuiltLayerSizes) {
     zelk::BuildNetwork(network, " 2 -a- 1x");
     EXPECT_EQ(zelk::ShapeText(network), "2-0-1");
 }
+
+TEST(ReadShape, TellsWhereSizesAndTheListEnd) {
+    // "2,3-1": the first size reads as 2, ",3" is ignored; the list goes on to the end.
+    zelk::ShapeReading shape = zelk::ReadShape("2,3-1");
+    ASSERT_EQ(shape.Layers.size(), 2u);
+    EXPECT_EQ(shape.Layers[0].Size, 2);
+    EXPECT_EQ(shape.Layers[0].SizeEnd, 1u);
+    EXPECT_EQ(shape.Layers[0].ValueEnd, 3u);
+    EXPECT_EQ(shape.Layers[1].Span.Begin, 4u);
+    EXPECT_EQ(shape.ListEnd, 5u);
+
+    // "2--3": the empty second field ends the list, at its start.
+    shape = zelk::ReadShape("2--3");
+    ASSERT_EQ(shape.Layers.size(), 1u);
+    EXPECT_EQ(shape.ListEnd, 2u);
+
+    // A field without digits reads nothing.
+    shape = zelk::ReadShape("a-1");
+    ASSERT_EQ(shape.Layers.size(), 2u);
+    EXPECT_EQ(shape.Layers[0].Size, 0);
+    EXPECT_EQ(shape.Layers[0].SizeEnd, 0u);
+}
