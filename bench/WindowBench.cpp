@@ -18,6 +18,7 @@
 
 #include "bench/Bench.h"
 #include "window/Base.h"
+#include "window/InputMarks.h"
 
 namespace bench {
 
@@ -90,9 +91,11 @@ private:
     QTimer timer_;
 };
 
-// The compute command after a write-out of an n-1 network: 2^n lines in three panes.
-void Compute(benchmark::State& state, int inputs) {
+// The compute command after a write-out of an n-1 network: 2^n lines in three panes; with or
+// without the marks under what the panes do not read as typed.
+void Compute(benchmark::State& state, int inputs, bool marks) {
     TFormBase& f = Form();
+    f.Marks->SetEnabled(marks);
     Build(f, std::to_string(inputs) + "-1");
     const auto start = std::chrono::steady_clock::now();
     {
@@ -111,6 +114,7 @@ void Compute(benchmark::State& state, int inputs) {
     }
     state.counters["lines"] = static_cast<double>(lines);
     state.counters["writeout_ms"] = writeOut.count();
+    f.Marks->SetEnabled(true);
 }
 
 // Answers every file dialog with `file` as soon as it is up.
@@ -240,12 +244,15 @@ void RegisterWindowBenchmarks() {
         benchmark::RegisterBenchmark(("train/" + workload.key + "/3_window").c_str(), TrainWindow,
                                      &workload);
     }
-    benchmark::RegisterBenchmark("compute/10", Compute, 10)
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
-    benchmark::RegisterBenchmark("compute/16", Compute, 16)
-        ->Unit(benchmark::kMillisecond)
-        ->UseRealTime();
+    for (const int inputs : {10, 16}) {
+        for (const bool marks : {true, false}) {
+            const std::string name =
+                "compute/" + std::to_string(inputs) + (marks ? "" : "/no_marks");
+            benchmark::RegisterBenchmark(name.c_str(), Compute, inputs, marks)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
+        }
+    }
     // Seconds each: one run per repetition. The compute and the load use the write-out's panes.
     const struct {
         const char* name;
@@ -253,11 +260,20 @@ void RegisterWindowBenchmarks() {
     } bigPanes[] = {{"bigpanes/writeout", BigWriteOut},
                     {"bigpanes/compute", BigCompute},
                     {"bigpanes/load", BigLoad}};
-    for (const auto& [name, run] : bigPanes) {
-        benchmark::RegisterBenchmark(name, run)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime()
-            ->Iterations(1);
+    // Each with the input marks, then each without them.
+    for (const bool marks : {true, false}) {
+        for (const auto& [name, run] : bigPanes) {
+            const std::string full = std::string(name) + (marks ? "" : "/no_marks");
+            benchmark::RegisterBenchmark(full.c_str(),
+                                         [run = run, marks](benchmark::State& state) {
+                                             Form().Marks->SetEnabled(marks);
+                                             run(state);
+                                             Form().Marks->SetEnabled(true);
+                                         })
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime()
+                ->Iterations(1);
+        }
     }
     // Last: a further window may take over module-wide hooks of the first one.
     benchmark::RegisterBenchmark("startup/warm", StartWarm)

@@ -38,6 +38,8 @@
 #include <string>
 #include <vector>
 
+#include "window/InputMarks.h"
+
 namespace Base {
 
 zelk::Network Network;
@@ -525,6 +527,8 @@ TFormBase::TFormBase(QWidget* parent) : QWidget(parent) {
 
     zelk::SetOverflowReporter([this](const std::string& message) { ReportOverflow(message); });
     DescribeForScreenReaders();
+    // After the descriptions: the marks add to them.
+    Marks = new InputMarks::Marker(this);
 
     RunCommand(&TFormBase::FormCreate, this);
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/Engine.h"
@@ -20,6 +21,10 @@ class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QScrollArea;
+
+namespace InputMarks {
+class Marker;
+}
 
 // Module state: lives for the whole process, outside the window.
 namespace Base {
@@ -45,6 +50,19 @@ bool PaneKeepsLines(const std::vector<std::string>& lines);
 // Replaces the lines of a pane so that PaneLines gives them back, in one step however many
 // there are, and leaves the caret at the start with nothing selected.
 void SetPaneLines(QPlainTextEdit* pane, const std::vector<std::string>& lines);
+
+// What the cycle-count text holds: a count, or the reason it cannot be one, and how far it was
+// read: the bytes [0, end) make the count, and what follows is ignored (end is 0 without digits).
+struct CycleCount {
+    int32_t value = 0;
+    bool negative = false;
+    bool tooLarge = false;
+    std::size_t end = 0;
+};
+// A signed 32-bit decimal: leading blanks (code 1 to 32, as TrimBlanks counts them), an optional
+// sign, then digits up to the first other character; no digits read as 0. A count below 0 or one
+// that does not fit in 32 bits is marked instead of wrapped around.
+CycleCount ReadCycleCount(std::string_view text);
 
 // The text of the error box: the message, with "." appended when it is not empty and its last
 // character (byte) sorts after ".".
@@ -133,6 +151,8 @@ public:
     // the screen is smaller than the window.
     QScrollArea* Scroller;
     QWidget* Client;
+    // The marks under what the panes and edits do not read as typed.
+    InputMarks::Marker* Marks = nullptr;
 
 public slots:
     // The handlers call one another directly and pass the sender on; none looks at it.

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "window/Base.h"
+#include "window/InputMarks.h"
 
 namespace {
 
@@ -179,6 +180,9 @@ void TFormBase::Compute(const std::vector<std::string>& inputLines,
         mean = sum / count;
     }
     EditErr->setText(QString::fromStdString(zelk::FormatFixed(std::fabs(mean))));
+    // Every command that builds, loads or rewrites a pane ends here: the layer sizes that the
+    // marks compare with may have changed.
+    Marks->Refresh();
 }
 
 void TFormBase::ButtonRozepsatClick(QObject* sender) {

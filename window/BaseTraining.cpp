@@ -95,17 +95,9 @@ private:
     bool stopAsked_ = false;
 };
 
-// What the cycle-count text holds: a count, or the reason it cannot be one.
-struct CycleCount {
-    int32_t value = 0;
-    bool negative = false;
-    bool tooLarge = false;
-};
+}  // namespace
 
-// A signed 32-bit decimal: leading blanks (code 1 to 32, as TrimBlanks counts them), an optional
-// sign, then digits up to the first other character; no digits read as 0. A count below 0 or one
-// that does not fit in 32 bits is marked instead of wrapped around.
-CycleCount ReadCycleCount(std::string_view text) {
+Base::CycleCount Base::ReadCycleCount(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size() && text[i] != '\0' && static_cast<unsigned char>(text[i]) <= 32) {
         ++i;
@@ -118,6 +110,7 @@ CycleCount ReadCycleCount(std::string_view text) {
     constexpr int64_t kLimit = std::numeric_limits<int32_t>::max();
     int64_t magnitude = 0;
     bool overflow = false;
+    const std::size_t digits = i;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
         if (!overflow) {
             magnitude = magnitude * 10 + (text[i] - '0');
@@ -125,6 +118,7 @@ CycleCount ReadCycleCount(std::string_view text) {
         }
     }
     CycleCount count;
+    count.end = i > digits ? i : 0;
     if (minus && (overflow || magnitude > 0)) {
         count.negative = true;
     } else if (overflow || magnitude > kLimit) {
@@ -134,6 +128,8 @@ CycleCount ReadCycleCount(std::string_view text) {
     }
     return count;
 }
+
+namespace {
 
 // The trained-sample count with up to 15 significant digits, "4000" rather than "4000.0".
 std::string FormatSampleCount(double count) {
@@ -146,7 +142,7 @@ std::string FormatSampleCount(double count) {
 }  // namespace
 
 void TFormBase::ButtonNaucitClick(QObject* sender) {
-    const CycleCount cycles = ReadCycleCount(EditPocet->text().toStdString());
+    const Base::CycleCount cycles = Base::ReadCycleCount(EditPocet->text().toStdString());
 
     ProgressBar->setValue(0);
     if (cycles.negative) {
