@@ -23,6 +23,8 @@
 #include <QRadioButton>
 #include <QRect>
 #include <QScrollBar>
+#include <QTextBlock>
+#include <QToolTip>
 #include <QTranslator>
 #include <algorithm>
 #include <cstdint>
@@ -37,6 +39,7 @@
 
 #include "engine/Engine.h"
 #include "window/Base.h"
+#include "window/InputMarks.h"
 
 namespace {
 
@@ -250,6 +253,37 @@ QImage Outputs(TFormBase& form) {
                           .adjusted(-6, -2, 3, 4));
 }
 
+// The input pane with what it does not read as typed marked, and the tooltip of the first mark
+// shown over it: the tooltip is a window of its own, drawn into the picture where it stands.
+QImage Marks(TFormBase& form) {
+    Press(form.RadioButtonHodnoty);
+    TypeLines(form.MemoVstup, {"0,5-1", "-1", "\"-1\"-1-1", "1"});
+    Press(form.ButtonVypocet);
+    const InputMarks::PaneMarks* marks = form.Marks->Of(form.MemoVstup);
+    QTextCursor cursor(form.MemoVstup->document());
+    cursor.setPosition(marks->Marks().front().Begin + 1);
+    const QPoint over = form.MemoVstup->cursorRect(cursor).center();
+    QWidget* viewport = form.MemoVstup->viewport();
+    // Below the lines, where it hides none of the marks.
+    const QPoint below(
+        over.x(),
+        form.MemoVstup->cursorRect(QTextCursor(form.MemoVstup->document()->lastBlock())).bottom());
+    QToolTip::showText(viewport->mapToGlobal(below), marks->ToolTipAt(over), viewport);
+    Settle();
+    const QRect area =
+        AreaOf(form, {form.Label3, form.MemoVstup, form.MemoVypocet}).adjusted(-6, -2, 3, 4);
+    QImage picture = Grab(form, area);
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->inherits("QTipLabel") && widget->isVisible()) {
+            QPainter painter(&picture);
+            const QPoint at = form.mapFromGlobal(widget->mapToGlobal(QPoint(0, 0)));
+            painter.drawImage(at - area.topLeft(), widget->grab().toImage());
+        }
+    }
+    QToolTip::hideText();
+    return picture;
+}
+
 // The save dialog as it opens in the home folder, the name "xor" typed; with `czech`, in the
 // language of a Czech desktop.
 QImage SaveDialog(TFormBase& form, bool czech) {
@@ -315,6 +349,7 @@ const std::vector<Picture>& Pictures() {
              Press(form.ButtonVypocet);
              return Outputs(form);
          }},
+        {"marks", Marks},
         {"mode-values",
          [](TFormBase& form) {
              ShowScale(form, form.RadioButtonHodnoty);
