@@ -7,7 +7,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
-#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -386,9 +385,15 @@ PaneMarks::PaneMarks(QPlainTextEdit* pane, Layer layer, std::function<int()> lay
     overlay_->raise();
     pane_->viewport()->installEventFilter(this);
     connect(pane_, &QPlainTextEdit::textChanged, this, &PaneMarks::Refresh);
-    connect(pane_->verticalScrollBar(), &QScrollBar::valueChanged, this, &PaneMarks::Refresh);
-    connect(pane_->horizontalScrollBar(), &QScrollBar::valueChanged, overlay_,
-            qOverload<>(&QWidget::update));
+    // Scrolling by the keyboard moves no scroll bar signal, but every scroll asks for an update:
+    // vertically other lines come on screen, sideways the marks move with the text.
+    connect(pane_, &QPlainTextEdit::updateRequest, this, [this](const QRect& area, int dy) {
+        if (dy != 0) {
+            Refresh();
+        } else if (area.contains(pane_->viewport()->rect())) {
+            overlay_->update();
+        }
+    });
     Refresh();
 }
 

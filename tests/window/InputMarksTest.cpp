@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QHelpEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -15,6 +16,7 @@
 using InputMarks::Kind;
 using InputMarks::Layer;
 using InputMarks::Mark;
+using zelktest::Lines;
 
 namespace {
 
@@ -206,4 +208,18 @@ TEST_F(Marks, EditsAreMarked) {
     EXPECT_TRUE(form.Marks->Of(form.EditNet)->Marks().empty());
     EXPECT_EQ(form.EditNet->accessibleDescription(),
               "Počty neuronů vrstev od vstupní po výstupní, spojené pomlčkou");
+}
+
+TEST_F(Marks, ALongPaneCountsTheLinesOnScreen) {
+    // Only the lines on screen are examined: a pane of 1000 short lines says so.
+    Base::SetPaneLines(form.MemoVstup, Lines(1000, "1"));
+    const auto& marks = form.Marks->Of(form.MemoVstup)->Marks();
+    EXPECT_GT(marks.size(), 5u);
+    EXPECT_LT(marks.size(), 100u);
+    EXPECT_TRUE(form.MemoVstup->accessibleDescription().startsWith(
+        "Vstupní hodnoty sítě. Na zobrazených řádcích: "));
+    // Scrolled to the end, the last lines are the ones marked.
+    form.MemoVstup->moveCursor(QTextCursor::End);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(marks.back().Begin, form.MemoVstup->document()->characterCount() - 1);
 }
