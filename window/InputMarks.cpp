@@ -93,12 +93,12 @@ QString Part(const std::string& text, std::size_t begin, std::size_t end) {
     return QString::fromStdString(text.substr(begin, end - begin));
 }
 
-// What a reader did not read of a value whose number ended at `numberEnd`, and the text the user
-// probably meant. `start` is where the value's characters start.
+// What a reader did not read of one value: its characters start at `start`, its number ends at
+// `numberEnd`, and [begin, end) is what follows, blanks trimmed.
 struct Unread {
     std::size_t start;
     std::size_t numberEnd;
-    std::size_t begin;  // the unread characters, blanks trimmed
+    std::size_t begin;
     std::size_t end;
 };
 

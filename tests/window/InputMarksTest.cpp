@@ -190,6 +190,12 @@ TEST_F(Marks, TooltipOverAMarkSaysWhatWasRead) {
     const QPoint over = form.MemoVstup->cursorRect(cursor).center();
     EXPECT_EQ(form.Marks->Of(form.MemoVstup)->ToolTipAt(over),
               "Čte se jako 0: desetinná čárka. Pište desetinnou tečku: 0.5");
+    // As the mouse rests on it, the tooltip shows.
+    QWidget* viewport = form.MemoVstup->viewport();
+    QHelpEvent help(QEvent::ToolTip, over, viewport->mapToGlobal(over));
+    QCoreApplication::sendEvent(viewport, &help);
+    EXPECT_EQ(QToolTip::text(), "Čte se jako 0: desetinná čárka. Pište desetinnou tečku: 0.5");
+    QToolTip::hideText();
     // Elsewhere the pane keeps its own tooltip.
     EXPECT_EQ(form.Marks->Of(form.MemoVstup)->ToolTipAt(QPoint(200, 200)), "");
     EXPECT_EQ(form.MemoVstup->toolTip(), "Vstupní hodnoty sítě");
