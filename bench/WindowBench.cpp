@@ -210,6 +210,20 @@ void BigLoad(benchmark::State& state) {
     }
 }
 
+// Examining and marking the lines on screen of the three pattern panes after a write-out of an
+// n-1 network, as every compute and every change of a pane does.
+void RefreshMarks(benchmark::State& state, int inputs) {
+    TFormBase& f = Form();
+    Build(f, std::to_string(inputs) + "-1");
+    {
+        YesAnswerer answerer;
+        f.ButtonRozepsatClick();
+    }
+    for (auto _ : state) {
+        f.Marks->Refresh();
+    }
+}
+
 // Construction, show and the first events of a further window (the process and the first window
 // exist already: fonts and style are warm).
 void StartWarm(benchmark::State& state) {
@@ -252,6 +266,11 @@ void RegisterWindowBenchmarks() {
                 ->Unit(benchmark::kMillisecond)
                 ->UseRealTime();
         }
+    }
+    for (const int inputs : {10, 16}) {
+        benchmark::RegisterBenchmark(("marks/" + std::to_string(inputs)).c_str(), RefreshMarks,
+                                     inputs)
+            ->Unit(benchmark::kMicrosecond);
     }
     // Seconds each: one run per repetition. The compute and the load use the write-out's panes.
     const struct {
