@@ -379,6 +379,7 @@ PaneMarks::PaneMarks(QPlainTextEdit* pane, Layer layer, std::function<int()> lay
       layer_(layer),
       layerSize_(std::move(layerSize)),
       overlay_(new Overlay(pane, [this](QPainter& painter) { Paint(painter); })),
+      viewport_(pane->viewport()),
       description_(pane->accessibleDescription()) {
     // On the pane beside its viewport, not in it: the viewport scrolls its children with the text.
     overlay_->setGeometry(pane_->viewport()->geometry());
@@ -482,7 +483,9 @@ void PaneMarks::Paint(QPainter& painter) const {
 }
 
 bool PaneMarks::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == pane_->viewport()) {
+    // Compared with the viewport as it was made: while the pane is being destroyed, its viewport
+    // still gets events, and the pane is no scroll area any more.
+    if (watched == viewport_) {
         if (event->type() == QEvent::ToolTip) {
             const auto* help = static_cast<QHelpEvent*>(event);
             const QString tip = ToolTipAt(help->pos());

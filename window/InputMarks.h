@@ -90,6 +90,7 @@ private:
     Layer layer_;
     std::function<int()> layerSize_;
     Overlay* overlay_;
+    QWidget* viewport_;
     QString description_;  // the pane's own accessible description
     bool enabled_ = true;
     std::vector<Placed> marks_;
