@@ -147,7 +147,7 @@ private:
     // The small error chart and the opening of the learning window (BaseLearning.cpp).
     void CreateLearningViews();
     // A training's tick: the chart follows the curve, the learning window a few times a second.
-    void ShowLearningProgress();
+    void ShowLearningProgress(const QString& trainedSamples);
     // After every command: the chart and the learning window show what it left.
     void RefreshLearningViews();
     // Names and describes every control for the screen reader from its caption, label and tooltip.
@@ -166,4 +166,6 @@ private:
     Placement placement_ = Placement::Pending;
     QElapsedTimer sinceWindowRefresh_;  // since the training last repainted the learning window
     qint64 windowRefreshCost_ = 0;      // what that repaint took, in milliseconds
+    QElapsedTimer sinceChartRefresh_;   // since the training last repainted ChartChyba
+    qint64 chartRefreshCost_ = 0;       // what that repaint took, in nanoseconds
 };

@@ -213,8 +213,8 @@ void TFormBase::ButtonNaucitClick(QObject* sender) {
         }
         sinceTick.restart();
         showProgress();
-        EditUceni->setText(QString::fromStdString(FormatSampleCount(Base::Network.TrainedSamples)));
-        ShowLearningProgress();
+        ShowLearningProgress(
+            QString::fromStdString(FormatSampleCount(Base::Network.TrainedSamples)));
         QCoreApplication::processEvents();
         return input.StopAsked();
     };
@@ -232,6 +232,11 @@ void TFormBase::ButtonNaucitClick(QObject* sender) {
     const bool measured = trainable && outputs > 0 && !inputLines.empty() && cycles.value > 0;
     if (measured && (startAnew || Base::Network.TrainedSamples == 0.0)) {
         Base::Curve.StartLearning(Base::ShapeOf(Base::Network));
+    }
+    // While it trains, the chart's scale reaches to the last cycle asked for: the curve grows.
+    Learning& learning = Base::Curve.Current();
+    if (measured) {
+        learning.PlanCycles(learning.Cycles() + cycles.value);
     }
     const double valuesPerCycle = static_cast<double>(inputLines.size() * outputs);
     bool stopped = false;
@@ -253,11 +258,12 @@ void TFormBase::ButtonNaucitClick(QObject* sender) {
         if (j == inputLines.size()) {
             cyclesDone = i + 1;
             if (measured) {
-                Base::Curve.Current().AddCycle(cycleError / valuesPerCycle);
+                learning.AddCycle(cycleError / valuesPerCycle);
             }
         }
         stopped = stopped || tick();
     }
+    learning.PlanCycles(0);
     // The bar ends at the cycles trained: all of them, or those before Esc.
     ProgressBar->setValue(cyclesDone);
     ProgressBar->repaint();

@@ -29,6 +29,17 @@ double NiceStep(double span, int count) {
 
 QString TickText(double value) { return QString::number(value, 'g', 4); }
 
+// A whole number with its digits in groups of three: "1 000 000" reads at a glance.
+QString Grouped(qint64 value) {
+    QString digits = QString::number(value);
+    if (value >= 10000) {
+        for (qsizetype i = digits.size() - 3; i > 0; i -= 3) {
+            digits.insert(i, QChar(0x2009));
+        }
+    }
+    return digits;
+}
+
 }  // namespace
 
 QString CyclesText(int64_t cycles) {
@@ -53,7 +64,7 @@ CurvePlot::CurvePlot(const LearningCurve& curve, const QRectF& area, const Optio
     double lowest = std::numeric_limits<double>::infinity();  // the smallest error above 0
     double highest = 0.0;
     for (const Learning* learning : shown) {
-        maxCycle_ = std::max(maxCycle_, static_cast<double>(learning->Cycles()));
+        maxCycle_ = std::max(maxCycle_, static_cast<double>(learning->PlannedCycles()));
         for (std::size_t i = 0; i < learning->PointCount(); ++i) {
             const double error = learning->PointError(i);
             if (!std::isfinite(error)) {
@@ -148,7 +159,9 @@ void CurvePlot::Paint(QPainter& painter, std::optional<std::size_t> marked) cons
             PaintLearning(painter, earlier[i]);
         }
     }
-    painter.setPen(QPen(kCurrentColour, options_.axes ? 1.8 : 1.2));
+    // A one-pixel pen is stroked by the fast cosmetic path: the small chart repaints while it
+    // trains.
+    painter.setPen(QPen(kCurrentColour, options_.axes ? 1.8 : 1.0));
     PaintLearning(painter, curve_.Current());
     if (marked && *marked < curve_.Current().PointCount()) {
         const QPointF p = PointAt(*marked);
@@ -186,13 +199,11 @@ void CurvePlot::PaintLearning(QPainter& painter, const Learning& learning) const
         if (column == std::numeric_limits<long>::min()) {
             return;
         }
-        line << QPointF(x, first);
+        // From the extreme nearer the previous column to the other one.
+        const bool rising = first > last;  // in pixels: y grows downwards
+        line << QPointF(x, rising ? highest : lowest);
         if (highest != lowest) {
-            line << QPointF(x, first < last ? highest : lowest)
-                 << QPointF(x, first < last ? lowest : highest);
-        }
-        if (last != first) {
-            line << QPointF(x, last);
+            line << QPointF(x, rising ? lowest : highest);
         }
     };
     for (std::size_t i = 0; i < count; ++i) {
@@ -253,8 +264,10 @@ void CurvePlot::PaintAxes(QPainter& painter) const {
         painter.drawLine(QPointF(x, plot_.top()), QPointF(x, plot_.bottom()));
         painter.setPen(axisPen);
         painter.drawLine(QPointF(x, plot_.bottom()), QPointF(x, plot_.bottom() + 4.0));
-        const QString text = QString::number(static_cast<qint64>(cycle));
-        painter.drawText(QPointF(x - metrics.horizontalAdvance(text) / 2.0,
+        const QString text = Grouped(static_cast<qint64>(cycle));
+        // The last label keeps inside the picture.
+        const double width = metrics.horizontalAdvance(text);
+        painter.drawText(QPointF(std::min(x - width / 2.0, area_.right() - width - 2.0),
                                  plot_.bottom() + 6.0 + metrics.ascent()),
                          text);
     }

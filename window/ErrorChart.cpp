@@ -23,9 +23,11 @@ ErrorChart::ErrorChart(const LearningCurve& curve, QWidget* parent)
 
 void ErrorChart::Refresh() {
     const Learning& learning = curve_.Current();
-    if (curve_.Started() == shownStart_ && learning.Cycles() == shownCycles_) {
+    if (curve_.Started() == shownStart_ && learning.Cycles() == shownCycles_ &&
+        learning.PlannedCycles() == shownPlanned_) {
         return;
     }
+    shownPlanned_ = learning.PlannedCycles();
     shownStart_ = curve_.Started();
     shownCycles_ = learning.Cycles();
     if (learning.Cycles() == 0) {

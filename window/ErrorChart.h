@@ -29,4 +29,5 @@ private:
     const LearningCurve& curve_;
     int64_t shownStart_ = -1;
     int64_t shownCycles_ = -1;
+    int64_t shownPlanned_ = -1;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -29,6 +30,11 @@ public:
         }
         AddToWidePoint(error);
     }
+
+    // The cycles that the running training will have reached at its end, so that a chart can
+    // keep its scale while the curve grows; never below the cycles there are.
+    void PlanCycles(int64_t cycles) { planned_ = cycles; }
+    int64_t PlannedCycles() const { return std::max(planned_, cycles_); }
 
     const std::string& Shape() const { return shape_; }
     int64_t Cycles() const { return cycles_; }
@@ -61,6 +67,7 @@ private:
     int64_t cycles_ = 0;
     double pendingSum_ = 0.0;  // the cycles of the point not yet full, summed in cycle order
     int64_t pendingCount_ = 0;
+    int64_t planned_ = 0;
 };
 
 // The current learning and up to four earlier ones since the program started, newest first.

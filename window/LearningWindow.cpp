@@ -13,6 +13,7 @@
 #include <QSaveFile>
 #include <QTabWidget>
 #include <QTextBlock>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <stdexcept>
 #include <string>
@@ -216,19 +217,32 @@ LearningWindow::LearningWindow(const LearningCurve& curve, const zelk::Network& 
     connect(ButtonUlozitObrazek, &QPushButton::clicked, this,
             &LearningWindow::ButtonUlozitObrazekClick);
     connect(ButtonUlozitData, &QPushButton::clicked, this, &LearningWindow::ButtonUlozitDataClick);
-    connect(inputs_, &QPlainTextEdit::cursorPositionChanged, this, &LearningWindow::FollowInputs);
-    connect(inputs_, &QPlainTextEdit::textChanged, this, &LearningWindow::FollowInputs);
-    Refresh();
+    connect(inputs_, &QPlainTextEdit::cursorPositionChanged, this, &LearningWindow::Refresh);
+    connect(inputs_, &QPlainTextEdit::textChanged, this, &LearningWindow::Refresh);
+    RefreshNow();
 }
 
 void LearningWindow::Refresh() {
+    if (refreshPending_) {
+        return;
+    }
+    refreshPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+        if (refreshPending_) {
+            RefreshNow();
+        }
+    });
+}
+
+void LearningWindow::RefreshNow() {
+    refreshPending_ = false;
     Curve->update();
     ShowMarkedPoint();
     FollowInputs();
 }
 
 void LearningWindow::RepaintNow() {
-    Refresh();
+    RefreshNow();
     Tabs->currentWidget()->repaint();
 }
 

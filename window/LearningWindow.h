@@ -55,7 +55,8 @@ public:
     LearningWindow(const LearningCurve& curve, const zelk::Network& network, QPlainTextEdit* inputs,
                    QWidget* parent);
 
-    // Follows the curve, the network and the input pattern as they now stand.
+    // Follows the curve, the network and the input pattern as they now stand, once the event
+    // loop comes to it, as a repaint would: a command does not wait for the window.
     void Refresh();
     // The same, painted at once: the training calls it between its samples.
     void RepaintNow();
@@ -79,10 +80,12 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void RefreshNow();
     void ShowMarkedPoint();
     void FollowInputs();
 
     const LearningCurve& curve_;
     const zelk::Network& network_;
     QPlainTextEdit* inputs_;
+    bool refreshPending_ = false;
 };

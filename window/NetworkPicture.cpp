@@ -253,8 +253,16 @@ void PaintNetwork(QPainter& painter, const QRectF& area, const zelk::Network& ne
 
     // The legend: the colours of the signs, the widths, the fill and the ring.
     double x = area.left() + 12.0;
-    const double y = area.bottom() - legendHeight / 2.0;
+    double y = area.bottom() - legendHeight + metrics.height() / 2.0 + 4.0;
+    // An item that does not fit on the line starts the next one.
+    const auto room = [&](double width) {
+        if (x + width > area.right() - 8.0 && x > area.left() + 12.0) {
+            x = area.left() + 12.0;
+            y += metrics.height() + 6.0;
+        }
+    };
     const auto item = [&](const QString& text) {
+        room(metrics.horizontalAdvance(text));
         painter.setPen(Qt::black);
         painter.drawText(QPointF(x, y + metrics.ascent() / 2.0 - 1.0), text);
         x += metrics.horizontalAdvance(text) + 18.0;
@@ -263,10 +271,13 @@ void PaintNetwork(QPainter& painter, const QRectF& area, const zelk::Network& ne
     painter.drawLine(QPointF(x, y), QPointF(x + 24.0, y));
     x += 30.0;
     item(QStringLiteral("kladná váha"));
+    room(30.0 + metrics.horizontalAdvance(QStringLiteral("záporná váha")));
     painter.setPen(QPen(kNegative, 3.0));
     painter.drawLine(QPointF(x, y), QPointF(x + 24.0, y));
     x += 30.0;
-    item(QStringLiteral("záporná váha; tloušťka a sytost čáry = velikost váhy"));
+    item(QStringLiteral("záporná váha"));
+    item(QStringLiteral("tloušťka a sytost čáry = velikost váhy"));
+    room(46.0 + metrics.horizontalAdvance(QStringLiteral("výstup neuronu 0 → 1")));
     QLinearGradient gradient(QPointF(x, y), QPointF(x + 40.0, y));
     gradient.setColorAt(0.0, OutputColour(0.0));
     gradient.setColorAt(1.0, OutputColour(1.0));
