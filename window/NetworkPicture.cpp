@@ -244,8 +244,11 @@ void PaintNetwork(QPainter& painter, const QRectF& area, const zelk::Network& ne
             if (l > 0 && radius >= 8.0) {
                 const QString bias = QStringLiteral("b ") + Short(neurons[n].BiasWeight);
                 painter.setPen(WeightColour(neurons[n].BiasWeight).darker(130));
-                painter.drawText(QPointF(c.x() - metrics.horizontalAdvance(bias) / 2.0,
-                                         c.y() + radius + 4.0 + metrics.ascent()),
+                // Under the circle where the layer leaves room, otherwise beside it.
+                const bool below = columns[l].spacing >= 2.0 * radius + metrics.height() + 12.0;
+                painter.drawText(below ? QPointF(c.x() - metrics.horizontalAdvance(bias) / 2.0,
+                                                 c.y() + radius + 4.0 + metrics.ascent())
+                                       : QPointF(c.x() + radius + 6.0, c.y() - radius / 2.0),
                                  bias);
             }
         }
