@@ -264,3 +264,41 @@ TEST(NetworkPicture, SynapsesShowTheirWeightsSignInColour) {
     EXPECT_GT(lowerRed, 100);
     EXPECT_EQ(lowerBlue, 0);
 }
+
+TEST_F(LearningView, LoadedNetworkTrainsToTheSameFileWithAndWithoutTheLearningWindow) {
+    Base::SetPaneLines(form.MemoVysledek, xorDesired);
+    Train("20");
+    QTemporaryDir dir;
+    const auto path = [&dir](const char* name) { return dir.filePath(QLatin1String(name)); };
+    const auto read = [](const QString& file) {
+        QFile in(file);
+        return in.open(QIODevice::ReadOnly) ? in.readAll().toStdString() : std::string("missing");
+    };
+    dialogs.AcceptFileDialog(path("start.ini"));
+    Click(form.BitBtnSave);
+    const auto loadTrainSave = [&](const char* name) {
+        dialogs.AcceptFileDialog(path("start.ini"));
+        Click(form.BitBtnLoad);
+        Train("50");
+        dialogs.AcceptFileDialog(path(name));
+        Click(form.BitBtnSave);
+    };
+    loadTrainSave("plain.ini");
+    form.ShowLearningWindow();
+    form.FormUceni->Tabs->setCurrentWidget(form.FormUceni->TabSit);
+    loadTrainSave("watched.ini");
+
+    // The engine alone: load, 50 cycles, the outputs of the input lines, save.
+    zelk::Network network;
+    std::string name, type, shape;
+    zelk::LoadNetworkFile(network, path("start.ini").toStdString(), name, type, shape);
+    zelktest::TrainByHand(network, xorInputs, xorDesired, 50, false);
+    for (const std::string& line : zelktest::LinesOf(form.MemoVstup)) {
+        zelk::EvaluatePattern(network, line);
+    }
+    zelk::SaveNetworkFile(network, path("engine.ini").toStdString(), name, type);
+
+    EXPECT_EQ(read(path("watched.ini")), read(path("plain.ini")));
+    EXPECT_EQ(read(path("plain.ini")), read(path("engine.ini")));
+    EXPECT_NE(read(path("plain.ini")), read(path("start.ini")));
+}
