@@ -3,6 +3,11 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QImage>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -136,6 +141,99 @@ void Compute(benchmark::State& state, int inputs) {
     state.counters["writeout_ms"] = writeOut.count();
 }
 
+// Answers every file dialog with `file` as soon as it is up.
+class FileAnswerer {
+public:
+    explicit FileAnswerer(const QString& file) {
+        QObject::connect(&timer_, &QTimer::timeout, [file] {
+            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                dialog->selectFile(file);
+                if (auto* name = dialog->findChild<QLineEdit*>("fileNameEdit")) {
+                    name->setText(file);
+                }
+                static_cast<QDialog*>(dialog)->accept();
+            }
+        });
+        timer_.start(5);
+    }
+
+private:
+    QTimer timer_;
+};
+
+// The panes of the largest write-out, "20-1": 2^20 lines in each of the four. Each command is
+// timed with the paint that follows it, as the user waits for both.
+constexpr int kBigInputs = 20;
+
+bool HoldsBigWriteOut(TFormBase& f) {
+    return Base::PaneLines(f.MemoVstup).size() == (std::size_t{1} << kBigInputs) &&
+           Base::PaneLines(f.MemoVypocet).size() == (std::size_t{1} << kBigInputs);
+}
+
+void BigWriteOut(benchmark::State& state) {
+    TFormBase& f = Form();
+    for (auto _ : state) {
+        state.PauseTiming();
+        Base::SetPaneLines(f.MemoVstup, {});
+        Build(f, std::to_string(kBigInputs) + "-1");
+        QApplication::processEvents();
+        state.ResumeTiming();
+        {
+            YesAnswerer answerer;
+            f.ButtonRozepsatClick();
+        }
+        QApplication::processEvents();
+    }
+    if (!HoldsBigWriteOut(f)) {
+        state.SkipWithError("the write-out did not fill the panes");
+    }
+}
+
+void BigCompute(benchmark::State& state) {
+    TFormBase& f = Form();
+    if (!HoldsBigWriteOut(f)) {
+        state.SkipWithError("run after bigpanes/writeout");
+        return;
+    }
+    for (auto _ : state) {
+        f.ButtonVypocetClick();
+        QApplication::processEvents();
+    }
+}
+
+void BigLoad(benchmark::State& state) {
+    TFormBase& f = Form();
+    if (!HoldsBigWriteOut(f)) {
+        state.SkipWithError("run after bigpanes/writeout");
+        return;
+    }
+    const QString file = QDir::temp().filePath(
+        QStringLiteral("zelk-bench-%1.ini").arg(QCoreApplication::applicationPid()));
+    zelk::SaveNetworkFile(
+        Base::Network, file.toStdString(),
+        zelk::WriteNameText({Base::PaneLines(f.MemoVstup), Base::PaneLines(f.MemoUceni),
+                             Base::PaneLines(f.MemoVysledek)}),
+        "");
+    for (auto _ : state) {
+        state.PauseTiming();
+        Base::SetPaneLines(f.MemoVstup, {});
+        Base::SetPaneLines(f.MemoUceni, {});
+        Base::SetPaneLines(f.MemoVysledek, {});
+        Base::SetPaneLines(f.MemoVypocet, {});
+        QApplication::processEvents();
+        state.ResumeTiming();
+        {
+            FileAnswerer answerer(file);
+            f.BitBtnLoadClick();
+        }
+        QApplication::processEvents();
+    }
+    QFile::remove(file);
+    if (!HoldsBigWriteOut(f)) {
+        state.SkipWithError("the load did not fill the panes");
+    }
+}
+
 // Construction, show and the first events of a further window (the process and the first window
 // exist already: fonts and style are warm).
 void StartWarm(benchmark::State& state) {
@@ -183,6 +281,19 @@ void RegisterWindowBenchmarks() {
     benchmark::RegisterBenchmark("compute/16", Compute, 16)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
+    // Seconds each: one run per repetition. The compute and the load use the write-out's panes.
+    const struct {
+        const char* name;
+        void (*run)(benchmark::State&);
+    } bigPanes[] = {{"bigpanes/writeout", BigWriteOut},
+                    {"bigpanes/compute", BigCompute},
+                    {"bigpanes/load", BigLoad}};
+    for (const auto& [name, run] : bigPanes) {
+        benchmark::RegisterBenchmark(name, run)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime()
+            ->Iterations(1);
+    }
     // Last: a further window may take over module-wide hooks of the first one.
     benchmark::RegisterBenchmark("startup/warm", StartWarm)
         ->Unit(benchmark::kMillisecond)

@@ -208,10 +208,15 @@ void ClearNetwork(Network& network) {
 
 void BuildNetwork(Network& network, std::string_view shapeText) {
     // The layer list ends at the first field that is blank after trimming.
+    // Counting stops past the layer limit: a shape of millions of layers is refused before its
+    // sizes are even kept.
     std::vector<int64_t> sizes;
     ForEachField(shapeText, '-', '"', [&, ended = false](const std::string& field) mutable {
         ended = ended || TrimmedView(field).empty();
         if (!ended) {
+            if (sizes.size() == kMaxLayers) {
+                RefuseShape(shapeText);
+            }
             sizes.push_back(ReadLayerSize(field));
         }
     });
@@ -233,6 +238,9 @@ void BuildNetwork(Network& network, std::string_view shapeText) {
             }
         }
         neurons += size;
+        if (neurons > kMaxNeurons) {
+            RefuseShape(shapeText);
+        }
         previous = size;
     }
     // The new network is built beside the old one, which it replaces only when complete.

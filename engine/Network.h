@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -50,9 +51,17 @@ struct Network {
     bool Busy = false;  // set while a forward pass runs
 };
 
+// The largest network a build makes: no use of this program comes near these, and beyond them a
+// build, or a load, would take minutes and gigabytes before the window could show the network.
+// Larger shapes are refused at once, as are those whose synapse count does not fit in 32 bits or
+// that would take more than half of the machine's memory.
+inline constexpr std::size_t kMaxLayers = std::size_t{1} << 16;
+inline constexpr int64_t kMaxNeurons = int64_t{1} << 24;
+
 // Discards the network and builds a new one from a shape text such as "2-3-1", with fresh random
 // weights. A text without sizes gives an empty network. Throws std::runtime_error, leaving the
-// network as it was, when a size or the synapse count does not fit in 32 bits or memory runs out.
+// network as it was, for a shape beyond the limits above or when memory runs out; the shape is
+// checked before anything is allocated.
 void BuildNetwork(Network& network, std::string_view shapeText);
 
 // Releases all layers and zeroes the counters.

@@ -3,6 +3,8 @@
 #include <QElapsedTimer>
 #include <QMargins>
 #include <QWidget>
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -29,9 +31,20 @@ extern std::string ExeDirectory;    // directory of the executable, no trailing 
 extern std::string LoadedNameText;  // name and type texts of the last load
 extern std::string LoadedTypeText;
 
+// The most lines a pane takes from a command or a file: 2^20, the write-out of 20 inputs. Far
+// more would hold the window for minutes and exhaust the memory in Qt's text document.
+inline constexpr int32_t MaxPaneLines = int32_t{1} << 20;
+// The longest line, in bytes, a pane takes from a file: 256 KiB, a pattern of some 14 500 values
+// written in full. Qt lays a line out whole, at about 3 s for every megabyte.
+inline constexpr std::size_t MaxPaneLineLength = std::size_t{1} << 18;
+
 // The lines of a pane as the commands count them: an empty pane has none, and one empty line
 // after the last line break is not counted.
 std::vector<std::string> PaneLines(const QPlainTextEdit* pane);
+// True when SetPaneLines gives PaneLines these very lines back, as it does for lines of printable
+// ASCII characters; a line break, a control character or a separator of Qt's own could split a
+// line. Checked so, lines at hand need not be read back out of the pane.
+bool PaneKeepsLines(const std::vector<std::string>& lines);
 // Replaces the lines of a pane so that PaneLines gives them back, in one step however many
 // there are, and leaves the caret at the start with nothing selected.
 void SetPaneLines(QPlainTextEdit* pane, const std::vector<std::string>& lines);
@@ -39,7 +52,11 @@ void SetPaneLines(QPlainTextEdit* pane, const std::vector<std::string>& lines);
 // The text of the error box: the message, with "." appended when it is not empty and its last
 // character (byte) sorts after ".".
 std::string ErrorText(const std::string& message);
-// The modal error box: caption "Zelk", error icon, one OK button.
+// A message as the error box shows it: one of a few thousand characters whole, a longer one (a
+// refused shape of millions of layers) cut to its start and end around " … ", which Qt lays out
+// in a moment instead of minutes.
+std::string BoxText(const std::string& message);
+// The modal error box: caption "Zelk", error icon, one OK button; the text is ErrorText(BoxText()).
 void ShowErrorBox(QWidget* parent, const std::string& message);
 
 // The directory the first file dialog opens in: the executable's where the user may write there,
@@ -59,6 +76,16 @@ public:
     ~BusyCursor();
     BusyCursor(const BusyCursor&) = delete;
     BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+// The normal cursor for the life of the object, over a busy one: a dialog or a box that comes in
+// the middle of a command waits for the user, not the user for it.
+class NormalCursor {
+public:
+    NormalCursor();
+    ~NormalCursor();
+    NormalCursor(const NormalCursor&) = delete;
+    NormalCursor& operator=(const NormalCursor&) = delete;
 };
 
 // Runs the start-up and the event loop. An error that escapes them stops the program: it is shown
@@ -138,6 +165,11 @@ private:
     void RunCommand(void (TFormBase::*handler)(QObject*), QObject* sender);
     void ShowError(const std::string& message);
     void ReportOverflow(const std::string& message);
+    // The compute command on the lines the three pattern panes hold, for a caller that has them
+    // at hand: reading 2^20 lines back out of a pane takes longer than computing them.
+    void Compute(const std::vector<std::string>& inputLines,
+                 const std::vector<std::string>& sampleLines,
+                 const std::vector<std::string>& desiredLines);
     void AppendWeightReport();
     void ShowSynapseCount();
     // Keeps the right edge of LabelSynapse in place while its text grows or shrinks.
