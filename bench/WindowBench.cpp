@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QImage>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -19,6 +20,8 @@
 #include "bench/Bench.h"
 #include "window/Base.h"
 #include "window/InputMarks.h"
+#include "window/LearningWindow.h"
+#include "window/NetworkPicture.h"
 
 namespace bench {
 
@@ -47,8 +50,14 @@ void Build(TFormBase& f, const std::string& shape) {
 // it is cleared between commands, outside the timing, so that the pane does not grow for ever.
 // Between two clicks the event loop paints what the last command changed; so does the pause here,
 // or the next command's first repaint of the progress bar would paint it all on its own time.
-void TrainWindow(benchmark::State& state, const Workload* workload) {
+void TrainWindow(benchmark::State& state, const Workload* workload, bool learningWindow) {
     TFormBase& f = Form();
+    // The learning window open on its curve, as a user watches the error fall.
+    if (learningWindow) {
+        f.ShowLearningWindow();
+    } else if (f.FormUceni != nullptr) {
+        f.FormUceni->close();
+    }
     Build(f, workload->shape);
     Base::SetPaneLines(f.MemoVstup, workload->inputLines);
     Base::SetPaneLines(f.MemoUceni, workload->inputLines);
@@ -71,6 +80,25 @@ void TrainWindow(benchmark::State& state, const Workload* workload) {
         return;
     }
     SetTrainingCounters(state, *workload, samples);
+}
+
+// The picture of the learning window's network tab: a 256-128-10 network, inputs 0..1, painted
+// at the tab's size as its paint event does, outputs of the forward pass included.
+void PaintNetworkPicture(benchmark::State& state) {
+    zelk::Network network;
+    zelk::BuildNetwork(network, "256-128-10");
+    zelk::ValueVector inputs;
+    inputs.Resize(256);
+    for (int32_t i = 0; i < 256; ++i) {
+        inputs.Set(i, static_cast<double>(i % 7) / 6.0);
+    }
+    NetworkPicture picture(network, nullptr);
+    picture.resize(790, 480);
+    picture.SetInputs(inputs, QStringLiteral("256-128-10"));
+    QImage image(picture.size(), QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        picture.render(&image);
+    }
 }
 
 // Answers the write-out question with Yes as soon as the modal box is up.
@@ -256,8 +284,15 @@ void CloseWindow() { form.reset(); }
 void RegisterWindowBenchmarks() {
     for (const Workload& workload : Workloads()) {
         benchmark::RegisterBenchmark(("train/" + workload.key + "/3_window").c_str(), TrainWindow,
-                                     &workload);
+                                     &workload, false);
     }
+    for (const Workload& workload : Workloads()) {
+        benchmark::RegisterBenchmark(("train/" + workload.key + "/3_learning_window").c_str(),
+                                     TrainWindow, &workload, true);
+    }
+    benchmark::RegisterBenchmark("paint/network/256-128-10", PaintNetworkPicture)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
     for (const int inputs : {10, 16}) {
         for (const bool marks : {true, false}) {
             const std::string name =

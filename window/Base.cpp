@@ -38,6 +38,7 @@
 #include <string>
 #include <vector>
 
+#include "window/ErrorChart.h"
 #include "window/InputMarks.h"
 
 namespace Base {
@@ -471,6 +472,7 @@ TFormBase::TFormBase(QWidget* parent) : QWidget(parent) {
     ImageIkona = NewLabel(Client, "ImageIkona", 752, 96, 33, 33, QString());
     ImageIkona->setPixmap(QPixmap(QStringLiteral(":/zelk/zelk.png")));
     ImageIkona->setToolTip(QStringLiteral("Zelk"));
+    CreateLearningViews();
 
     OpenDialog = NewFileDialog(this, "OpenDialog", QFileDialog::AcceptOpen);
     SaveDialog = NewFileDialog(this, "SaveDialog", QFileDialog::AcceptSave);
@@ -493,7 +495,8 @@ TFormBase::TFormBase(QWidget* parent) : QWidget(parent) {
                                       BitBtnLoad,
                                       RadioButtonStavy,
                                       RadioButtonHodnoty,
-                                      RadioButtonGraficky};
+                                      RadioButtonGraficky,
+                                      ChartChyba};
     for (qsizetype i = 1; i < tabOrder.size(); ++i) {
         QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
     }
@@ -628,6 +631,8 @@ void TFormBase::RunCommand(void (TFormBase::*handler)(QObject*), QObject* sender
         } catch (...) {
             ShowError(std::string());
         }
+        // Also after an error: a training stopped by one has still changed the network.
+        RefreshLearningViews();
     } catch (...) {
         // Not even the error box could be shown (memory is exhausted): the window goes on, since
         // an exception must not reach Qt's event loop.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMargins>
 #include <QWidget>
 #include <cstddef>
@@ -11,6 +12,8 @@
 
 #include "engine/Engine.h"
 
+class ErrorChart;
+class LearningWindow;
 class QCheckBox;
 class QFileDialog;
 class QLabel;
@@ -145,8 +148,11 @@ public:
     QLabel* Label8;
     QLabel* LabelSynapse;
     QLabel* ImageIkona;
+    ErrorChart* ChartChyba;
     QFileDialog* OpenDialog;
     QFileDialog* SaveDialog;
+    // The learning window, made at its first opening.
+    LearningWindow* FormUceni = nullptr;
     // The controls stand on Client, at their laid-out places; Client scrolls in Scroller where
     // the screen is smaller than the window.
     QScrollArea* Scroller;
@@ -166,6 +172,8 @@ public slots:
     void ButtonNaucitClick(QObject* sender = nullptr);
     void BitBtnSaveClick(QObject* sender = nullptr);
     void BitBtnLoadClick(QObject* sender = nullptr);
+    // Opens the learning window, or brings it to the front.
+    void ShowLearningWindow();
 
 protected:
     // The first show places the window, frame included, inside the available area of its screen.
@@ -188,6 +196,12 @@ private:
     void PlaceSynapseLabel();
     // The display-mode handlers' font switch of MemoVypocet; size and boldness stay.
     void SetOutputFontFamily(bool fixedPitch);
+    // The small error chart and the opening of the learning window (BaseLearning.cpp).
+    void CreateLearningViews();
+    // A training's tick: the chart follows the curve, the learning window a few times a second.
+    void ShowLearningProgress(const QString& trainedSamples);
+    // After every command: the chart and the learning window show what it left.
+    void RefreshLearningViews();
     // Names and describes every control for the screen reader from its caption, label and tooltip.
     void DescribeForScreenReaders();
 
@@ -202,4 +216,8 @@ private:
     bool overflowShown_ = false;   // at most one overflow box per command
     bool commandRunning_ = false;  // a command is running: no other one starts
     Placement placement_ = Placement::Pending;
+    QElapsedTimer sinceWindowRefresh_;  // since the training last repainted the learning window
+    qint64 windowRefreshCost_ = 0;      // what that repaint took, in milliseconds
+    QElapsedTimer sinceChartRefresh_;   // since the training last repainted ChartChyba
+    qint64 chartRefreshCost_ = 0;       // what that repaint took, in nanoseconds
 };

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "window/Base.h"
+#include "window/LearningCurve.h"
 
 namespace {
 
@@ -208,6 +209,8 @@ void TFormBase::ButtonNaucitClick(QObject* sender) {
         }
         sinceTick.restart();
         showProgress();
+        ShowLearningProgress(
+            QString::fromStdString(FormatSampleCount(Base::Network.TrainedSamples)));
         QCoreApplication::processEvents();
         return input.StopAsked();
     };
@@ -215,12 +218,32 @@ void TFormBase::ButtonNaucitClick(QObject* sender) {
     // Only the first sample after "Start" was ticked starts a new learning. Nothing can tick the
     // box while the command runs, so it is read once and unticked after the first sample.
     bool startAnew = CheckBoxStart->isChecked();
+    // Each cycle's running error goes to the curve: the mean, over the cycle's samples and every
+    // output of each, of |output - desired| from the steps' own forward passes. A learning starts
+    // with "Start" ticked, and where the network has no step since its build or load.
+    const std::size_t layers =
+        std::min(static_cast<std::size_t>(std::max(Base::Network.LayerCount, 0)),
+                 Base::Network.Layers.size());
+    const std::size_t outputs = layers >= 2 ? Base::Network.Layers[layers - 1].Neurons.size() : 0;
+    const bool measured = trainable && outputs > 0 && !inputLines.empty() && cycles.value > 0;
+    if (measured && (startAnew || Base::Network.TrainedSamples == 0.0)) {
+        Base::Curve.StartLearning(Base::ShapeOf(Base::Network));
+    }
+    // While it trains, the chart's scale reaches to the last cycle asked for: the curve grows.
+    Learning& learning = Base::Curve.Current();
+    if (measured) {
+        learning.PlanCycles(learning.Cycles() + cycles.value);
+    }
+    const double valuesPerCycle = static_cast<double>(inputLines.size() * outputs);
     bool stopped = false;
     for (int32_t i = 0; i < cycles.value && !stopped; ++i) {
         std::size_t j = 0;
+        // Summed in sample order.
+        double cycleError = 0.0;
         for (; j < inputLines.size() && !stopped; ++j) {
             if (trainable) {
-                zelk::BackPropagationStep(Base::Network, inputs[j], desired[j], !startAnew);
+                cycleError = cycleError + zelk::BackPropagationStep(Base::Network, inputs[j],
+                                                                    desired[j], !startAnew);
             }
             if (startAnew) {
                 CheckBoxStart->setChecked(false);
@@ -230,9 +253,13 @@ void TFormBase::ButtonNaucitClick(QObject* sender) {
         }
         if (j == inputLines.size()) {
             cyclesDone = i + 1;
+            if (measured) {
+                learning.AddCycle(cycleError / valuesPerCycle);
+            }
         }
         stopped = stopped || tick();
     }
+    learning.PlanCycles(0);
     // The bar ends at the cycles trained: all of them, or those before Esc.
     ProgressBar->setValue(cyclesDone);
     ProgressBar->repaint();
