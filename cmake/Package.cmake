@@ -1,6 +1,7 @@
 # The Debian package of the zelk program, made by `cpack` in a Release build folder
 # (tools/package does it all). It holds what `cmake --install` installs from window/: the program,
-# the desktop entry, the icons and the AppStream metainfo. A parent project that adds Zelk as a
+# the desktop entry, the icons, the AppStream metainfo and the licence as
+# /usr/share/doc/zelk/copyright. A parent project that adds Zelk as a
 # subdirectory packages itself.
 
 if(NOT PROJECT_IS_TOP_LEVEL OR NOT ZELK_BUILD_WINDOW)

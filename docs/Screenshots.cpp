@@ -23,6 +23,10 @@
 #include <QRadioButton>
 #include <QRect>
 #include <QScrollBar>
+#include <QTabWidget>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QToolTip>
 #include <QTranslator>
 #include <algorithm>
 #include <cstdint>
@@ -37,6 +41,10 @@
 
 #include "engine/Engine.h"
 #include "window/Base.h"
+#include "window/ErrorChart.h"
+#include "window/InputMarks.h"
+#include "window/LearningCurve.h"
+#include "window/LearningWindow.h"
 
 namespace {
 
@@ -135,6 +143,45 @@ void XorTrained(TFormBase& form) {
     // at 12:00 instead, which gives the same kind of result.
     form.CheckBoxStart->setChecked(false);
     Press(form.ButtonNaucit);
+}
+
+// The learning window over a training: XOR from the weights drawn at 12:00, or an 8-3-8 encoder
+// built at 09:01; the caret of MemoVstup on the line whose outputs fill the neurons.
+LearningWindow& WatchLearning(TFormBase& form, bool encoder, QWidget* LearningWindow::*tab) {
+    if (encoder) {
+        Build(form, QStringLiteral("8-3-8"), kBuildClock);
+        Lines patterns;
+        for (int i = 0; i < 8; ++i) {
+            QString line;
+            for (int j = 0; j < 8; ++j) {
+                line += QLatin1String(j == 0 ? "" : "-") + QLatin1Char(i == j ? '1' : '0');
+            }
+            patterns.push_back(line.toStdString());
+        }
+        TypeLines(form.MemoVstup, patterns);
+        TypeLines(form.MemoUceni, patterns);
+        TypeLines(form.MemoVysledek, patterns);
+        Type(form.EditPocet, QStringLiteral("20000"));
+        form.CheckBoxStart->setChecked(false);
+        Press(form.ButtonNaucit);
+    } else {
+        XorTrained(form);
+    }
+    QTextCursor caret(form.MemoVstup->document()->findBlockByNumber(encoder ? 2 : 1));
+    form.MemoVstup->setTextCursor(caret);
+    form.ShowLearningWindow();
+    LearningWindow& window = *form.FormUceni;
+    window.resize(820, 560);
+    window.Tabs->setCurrentWidget(window.*tab);
+    Settle();
+    return window;
+}
+
+QImage GrabLearning(TFormBase& form, bool encoder, QWidget* LearningWindow::*tab) {
+    LearningWindow& window = WatchLearning(form, encoder, tab);
+    const QImage picture = window.grab().toImage();
+    window.close();
+    return picture;
 }
 
 // Where a widget stands in the window's client area.
@@ -250,6 +297,37 @@ QImage Outputs(TFormBase& form) {
                           .adjusted(-6, -2, 3, 4));
 }
 
+// The input pane with what it does not read as typed marked, and the tooltip of the first mark
+// shown over it: the tooltip is a window of its own, drawn into the picture where it stands.
+QImage Marks(TFormBase& form) {
+    Press(form.RadioButtonHodnoty);
+    TypeLines(form.MemoVstup, {"0,5-1", "-1", "\"-1\"-1-1", "1"});
+    Press(form.ButtonVypocet);
+    const InputMarks::PaneMarks* marks = form.Marks->Of(form.MemoVstup);
+    QTextCursor cursor(form.MemoVstup->document());
+    cursor.setPosition(marks->Marks().front().Begin + 1);
+    const QPoint over = form.MemoVstup->cursorRect(cursor).center();
+    QWidget* viewport = form.MemoVstup->viewport();
+    // Below the lines, where it hides none of the marks.
+    const QPoint below(
+        over.x(),
+        form.MemoVstup->cursorRect(QTextCursor(form.MemoVstup->document()->lastBlock())).bottom());
+    QToolTip::showText(viewport->mapToGlobal(below), marks->ToolTipAt(over), viewport);
+    Settle();
+    const QRect area =
+        AreaOf(form, {form.Label3, form.MemoVstup, form.MemoVypocet}).adjusted(-6, -2, 3, 4);
+    QImage picture = Grab(form, area);
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->inherits("QTipLabel") && widget->isVisible()) {
+            QPainter painter(&picture);
+            const QPoint at = form.mapFromGlobal(widget->mapToGlobal(QPoint(0, 0)));
+            painter.drawImage(at - area.topLeft(), widget->grab().toImage());
+        }
+    }
+    QToolTip::hideText();
+    return picture;
+}
+
 // The save dialog as it opens in the home folder, the name "xor" typed; with `czech`, in the
 // language of a Czech desktop.
 QImage SaveDialog(TFormBase& form, bool czech) {
@@ -315,6 +393,7 @@ const std::vector<Picture>& Pictures() {
              Press(form.ButtonVypocet);
              return Outputs(form);
          }},
+        {"marks", Marks},
         {"mode-values",
          [](TFormBase& form) {
              ShowScale(form, form.RadioButtonHodnoty);
@@ -351,6 +430,19 @@ const std::vector<Picture>& Pictures() {
              XorTrained(form);
              return Grab(form, AreaOf(form, form.Memo).adjusted(-8, -8, 5, 7));
          }},
+        {"learning-chart",
+         [](TFormBase& form) {
+             XorTrained(form);
+             return Grab(form, AreaOf(form, {form.Label8, form.ChartChyba}).adjusted(-8, -8, 5, 7));
+         }},
+        {"learning-curve-xor",
+         [](TFormBase& form) { return GrabLearning(form, false, &LearningWindow::TabChyba); }},
+        {"learning-network-xor",
+         [](TFormBase& form) { return GrabLearning(form, false, &LearningWindow::TabSit); }},
+        {"learning-curve-encoder",
+         [](TFormBase& form) { return GrabLearning(form, true, &LearningWindow::TabChyba); }},
+        {"learning-network-encoder",
+         [](TFormBase& form) { return GrabLearning(form, true, &LearningWindow::TabSit); }},
         {"save-dialog", [](TFormBase& form) { return SaveDialog(form, false); }},
         {"save-dialog-cs", [](TFormBase& form) { return SaveDialog(form, true); }},
         {"tab-order", TabOrder},
@@ -375,7 +467,9 @@ QImage TakePicture(TFormBase& form, const QString& name) {
         if (name == QLatin1String(picture.Name)) {
             // The caret shows steadily instead of in whatever phase of its blink the grab meets.
             QApplication::setCursorFlashTime(0);
-            // Every picture starts from the start-up's network as drawn at 09:00.
+            // Every picture starts from the start-up's network as drawn at 09:00, and from no
+            // learning yet.
+            Base::Curve = LearningCurve();
             Redraw(form, kStartClock);
             return picture.Take(form);
         }

@@ -2,24 +2,52 @@
 
 namespace zelk {
 
-std::string UnquoteField(std::string_view field, char quote) {
-    if (field.size() >= 2 && field.front() == quote && field.back() == quote) {
-        field = field.substr(1, field.size() - 2);
+namespace {
+
+// Calls `keep(i)` for every character i of the field that its value keeps, in order: enclosing
+// quotes dropped, and of two quotes in a row the first one kept.
+template <class Keep>
+void ForEachValueCharacter(std::string_view field, char quote, Keep&& keep) {
+    std::size_t begin = 0;
+    std::size_t end = field.size();
+    if (end >= 2 && field.front() == quote && field.back() == quote) {
+        begin = 1;
+        end -= 1;
     }
-    std::string value;
-    value.reserve(field.size());
-    for (std::size_t i = 0; i < field.size(); ++i) {
-        value.push_back(field[i]);
-        if (field[i] == quote && i + 1 < field.size() && field[i + 1] == quote) {
+    for (std::size_t i = begin; i < end; ++i) {
+        keep(i);
+        if (field[i] == quote && i + 1 < end && field[i + 1] == quote) {
             ++i;
         }
     }
+}
+
+}  // namespace
+
+std::string UnquoteField(std::string_view field, char quote) {
+    std::string value;
+    value.reserve(field.size());
+    ForEachValueCharacter(field, quote, [&](std::size_t i) { value.push_back(field[i]); });
     return value;
 }
 
-std::string GetField(std::string_view text, char separator, int index, char quote) {
+std::size_t FieldOffset(std::string_view field, std::size_t valueOffset, char quote) {
+    const bool enclosed = field.size() >= 2 && field.front() == quote && field.back() == quote;
+    std::size_t offset = enclosed ? field.size() - 1 : field.size();
+    std::size_t kept = 0;
+    bool found = false;
+    ForEachValueCharacter(field, quote, [&](std::size_t i) {
+        if (!found && kept++ == valueOffset) {
+            offset = i;
+            found = true;
+        }
+    });
+    return offset;
+}
+
+FieldSpan FieldSpanAt(std::string_view text, char separator, int index, char quote) {
     if (index < 0) {
-        return {};
+        return {text.size(), text.size()};
     }
     // The field starts after the index-th separator met outside quotes. Right after such a
     // separator the quote state is off again, so a fresh scan from there ends at the same place
@@ -36,7 +64,7 @@ std::string GetField(std::string_view text, char separator, int index, char quot
         }
     }
     if (separators < index) {
-        return {};
+        return {text.size(), text.size()};
     }
     quoted = false;
     std::size_t end = start;
@@ -47,7 +75,12 @@ std::string GetField(std::string_view text, char separator, int index, char quot
             break;
         }
     }
-    return UnquoteField(text.substr(start, end - start), quote);
+    return {start, end};
+}
+
+std::string GetField(std::string_view text, char separator, int index, char quote) {
+    const FieldSpan span = FieldSpanAt(text, separator, index, quote);
+    return UnquoteField(text.substr(span.Begin, span.End - span.Begin), quote);
 }
 
 std::string QuoteField(std::string_view value, char separator, char quote) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,21 @@ std::string TrimBlanks(std::string_view text);
 // The same as a view into the text, for readers that need no copy.
 std::string_view TrimmedView(std::string_view text);
 
+// Where a field stands in its text as GetField cuts it: the bytes [Begin, End), enclosing quotes
+// included, the separators around it not.
+struct FieldSpan {
+    std::size_t Begin = 0;
+    std::size_t End = 0;
+};
+
+// The place of field `index` (from 0); a negative index or a field past the end gives an empty
+// span at the end of the text.
+FieldSpan FieldSpanAt(std::string_view text, char separator, int index, char quote);
+
+// Calls `visit(span)` for every field of the text in order, in one scan.
+template <class Visit>
+void ForEachFieldSpan(std::string_view text, char separator, char quote, Visit&& visit);
+
 // Calls `visit(value)` for every field of the text in order, each value exactly as GetField gives
 // it; one scan of the text instead of one per field.
 template <class Visit>
@@ -32,6 +48,9 @@ void ForEachField(std::string_view text, char separator, char quote, Visit&& vis
 
 // The value of one field, [begin, end) of a text: enclosing quotes dropped, doubled quotes as one.
 std::string UnquoteField(std::string_view field, char quote);
+// Where character `valueOffset` of that value stands in the field. The value's end, and any offset
+// beyond it, is the end of the field's characters: before a closing quote.
+std::size_t FieldOffset(std::string_view field, std::size_t valueOffset, char quote);
 
 // The items joined by the separator, each written by `append(text, item)`.
 template <class Items, class Append>
@@ -52,7 +71,7 @@ std::string Join(const Items& items, char separator, Append&& append) {
 std::string Join(const std::vector<std::string>& texts, char separator);
 
 template <class Visit>
-void ForEachField(std::string_view text, char separator, char quote, Visit&& visit) {
+void ForEachFieldSpan(std::string_view text, char separator, char quote, Visit&& visit) {
     bool quoted = false;
     std::size_t start = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -60,11 +79,18 @@ void ForEachField(std::string_view text, char separator, char quote, Visit&& vis
         if (c == quote) {
             quoted = !quoted;
         } else if (c == separator && !quoted) {
-            visit(UnquoteField(text.substr(start, i - start), quote));
+            visit(FieldSpan{start, i});
             start = i + 1;
         }
     }
-    visit(UnquoteField(text.substr(start), quote));
+    visit(FieldSpan{start, text.size()});
+}
+
+template <class Visit>
+void ForEachField(std::string_view text, char separator, char quote, Visit&& visit) {
+    ForEachFieldSpan(text, separator, quote, [&](FieldSpan span) {
+        visit(UnquoteField(text.substr(span.Begin, span.End - span.Begin), quote));
+    });
 }
 
 }  // namespace zelk

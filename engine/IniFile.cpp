@@ -1,18 +1,10 @@
 #include "engine/IniFile.h"
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <system_error>
-
-#if __has_include(<unistd.h>) && __has_include(<fcntl.h>)
-#include <fcntl.h>
-#include <unistd.h>
-#define ZELK_POSIX_FILES 1
-#endif
 
 #include "engine/Fields.h"
 
@@ -72,34 +64,12 @@ std::string_view ValueOf(std::string_view keyLine) {
     return TrimmedView(keyLine.substr(keyLine.find('=') + 1));
 }
 
-// Waits until the file's data and size are on the disk.
-bool SyncToDisk(std::FILE* file) {
-#if defined(ZELK_POSIX_FILES)
-    return fsync(fileno(file)) == 0;
-#else
-    (void)file;
-    return true;
-#endif
-}
-
-void SyncDirectory(const std::filesystem::path& directory) {
-#if defined(ZELK_POSIX_FILES)
-    const std::string name = directory.empty() ? std::string(".") : directory.string();
-    const int descriptor = open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (descriptor >= 0) {
-        fsync(descriptor);
-        close(descriptor);
-    }
-#else
-    (void)directory;
-#endif
+// The file names are UTF-8 on every system.
+std::filesystem::path PathOf(const std::string& fileName) {
+    return std::filesystem::path(std::u8string(fileName.begin(), fileName.end()));
 }
 
 }  // namespace
-
-std::runtime_error WriteError(const std::string& fileName) {
-    return std::runtime_error("Unable to write to " + fileName);
-}
 
 void IniFile::Parse(std::string_view text) {
     parts_.assign(1, Part{});
@@ -135,8 +105,9 @@ void IniFile::Parse(std::string_view text) {
 
 IniFile::LoadResult IniFile::Load(const std::string& fileName) {
     namespace fs = std::filesystem;
+    const fs::path path = PathOf(fileName);
     std::error_code error;
-    const fs::file_status status = fs::status(fileName, error);
+    const fs::file_status status = fs::status(path, error);
     if (status.type() == fs::file_type::not_found) {
         Parse({});
         return LoadResult::Missing;
@@ -145,21 +116,23 @@ IniFile::LoadResult IniFile::Load(const std::string& fileName) {
     if (error || status.type() != fs::file_type::regular) {
         return LoadResult::Unreadable;
     }
-    std::FILE* file = std::fopen(fileName.c_str(), "rb");
-    if (file == nullptr) {
+    std::ifstream in(path, std::ios::binary);
+    // The size now that the file is open: one that grows meanwhile is read only that far, so
+    // that a file someone keeps appending to cannot make the load read for ever.
+    const std::streamoff size = in.seekg(0, std::ios::end).tellg();
+    if (!in || size < 0) {
         return LoadResult::Unreadable;
     }
-    std::string text;
-    char buffer[65536];
-    std::size_t count = 0;
-    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        text.append(buffer, count);
+    if (static_cast<std::uintmax_t>(size) > kLargestFile) {
+        return LoadResult::TooLarge;
     }
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed) {
+    std::string text(static_cast<std::size_t>(size), '\0');
+    in.seekg(0).read(text.data(), size);
+    if (in.bad()) {
         return LoadResult::Unreadable;
     }
+    // A file that shrank meanwhile is read as far as it still goes.
+    text.resize(static_cast<std::size_t>(in.gcount()));
     Parse(text);
     return LoadResult::Loaded;
 }
@@ -263,77 +236,13 @@ std::string IniFile::Compose() const {
 }
 
 void IniFile::Save(const std::string& fileName) const {
-    namespace fs = std::filesystem;
-    if (fileName.empty()) {
-        throw WriteError(fileName);
-    }
-    std::error_code error;
-    fs::path target(fileName);
-    // Renaming over a symbolic link would replace the link by a file; write where it points.
-    if (fs::symlink_status(target, error).type() == fs::file_type::symlink) {
-        target = fs::canonical(target, error);
-        if (error) {
-            throw WriteError(fileName);
-        }
-    }
-    const fs::file_status status = fs::status(target, error);
-    const bool exists = status.type() != fs::file_type::not_found;
-    if (exists) {
-        if (error || status.type() != fs::file_type::regular) {
-            throw WriteError(fileName);
-        }
-        // The rename below would replace a read-only file as long as its directory can be
-        // written; a read-only file means "do not change", so it is refused here. Opening it for
-        // appending and writing nothing leaves it untouched.
-        std::FILE* probe = std::fopen(target.string().c_str(), "ab");
-        if (probe == nullptr) {
-            throw WriteError(fileName);
-        }
-        std::fclose(probe);
-    }
-
     const std::string text = Compose();
-
-    // A short name of its own: one derived from a long file name could exceed the name limit.
-    static std::atomic<unsigned> counter = 0;
-    const auto stamp = static_cast<unsigned long long>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
-    fs::path temporary;
-    std::FILE* out = nullptr;
-    for (int attempt = 0; attempt < 100 && out == nullptr; ++attempt) {
-        temporary = target.parent_path() / (".zelk-" + std::to_string(stamp % 1000000007ULL) + "-" +
-                                            std::to_string(++counter) + ".tmp");
-        out = std::fopen(temporary.string().c_str(), "wbx");
-        // Only a name already taken is worth another try; anything else will not get better.
-        if (out == nullptr && !fs::exists(temporary, error)) {
-            break;
-        }
+    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) {
+        throw std::runtime_error("Soubor " + fileName +
+                                 " je v kódování UTF-16, do kterého Zelk neumí zapisovat; soubor "
+                                 "zůstal beze změny.");
     }
-    if (out == nullptr) {
-        throw WriteError(fileName);
-    }
-
-    bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-    written = std::fflush(out) == 0 && written;
-    if (written && exists) {
-        fs::permissions(temporary, status.permissions(), fs::perm_options::replace, error);
-        written = !error;
-    }
-    // On the disk before the rename: a crash must leave the old file or the new one under the
-    // name, never one whose blocks were not written yet.
-    written = written && SyncToDisk(out);
-    written = std::fclose(out) == 0 && written;
-    if (written) {
-        fs::rename(temporary, target, error);
-        written = !error;
-    }
-    if (!written) {
-        fs::remove(temporary, error);
-        throw WriteError(fileName);
-    }
-    // The rename itself is an entry of the directory. The file is in place either way, so a
-    // directory that cannot be synced (some file systems refuse) is no failure of the save.
-    SyncDirectory(target.parent_path());
+    ReplaceFileContents(fileName, text);
 }
 
 }  // namespace zelk

@@ -1,17 +1,16 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
-namespace zelk {
+#include "engine/FileReplacement.h"
 
-// The error of a file that cannot be written: "Unable to write to " and the file name.
-std::runtime_error WriteError(const std::string& fileName);
+namespace zelk {
 
 // An INI file held line by line in memory, so that setting a value rewrites that one line and
 // leaves every other byte of a hand-edited file alone.
@@ -34,14 +33,18 @@ std::runtime_error WriteError(const std::string& fileName);
 // taken without blanks around them, as the file's names are.
 class IniFile {
 public:
-    enum class LoadResult { Loaded, Missing, Unreadable };
+    enum class LoadResult { Loaded, Missing, Unreadable, TooLarge };
+
+    // The largest file that Load reads: 1 GiB.
+    static constexpr std::uintmax_t kLargestFile = std::uintmax_t{1} << 30;
 
     // Replaces the contents with the lines of the text.
     void Parse(std::string_view text);
 
-    // Replaces the contents with the lines of the file. Missing: the file does not exist (the
-    // contents are then empty). Unreadable: it exists but cannot be read, or is not a file (the
-    // contents are then left as they were).
+    // Replaces the contents with the lines of the file (a UTF-8 name), as far as the file reached
+    // when it was opened: what is appended meanwhile is not read. Missing: the file does not
+    // exist (the contents are then empty). Unreadable: it exists but cannot be read, or is not a
+    // file; TooLarge: it is larger than kLargestFile (the contents are then left as they were).
     LoadResult Load(const std::string& fileName);
 
     bool HasSection(std::string_view section) const;
@@ -64,12 +67,12 @@ public:
     // The whole file, every line ended by CR LF.
     std::string Compose() const;
 
-    // Replaces the file by Compose() all or nothing: the text goes into a temporary file in the
-    // same directory, which is then renamed over the file, keeping the file's permissions; a
-    // symbolic link is followed and stays a link. A file that cannot be written (read-only, not a
-    // regular file, a missing or read-only directory, a failed write) throws
-    // std::runtime_error("Unable to write to " + fileName), leaving the old file as it was and
-    // creating none.
+    // Replaces the file by Compose() all or nothing with ReplaceFileContents, which keeps the
+    // file's owner, mode, ACL, attributes and links. A file that cannot be written (read-only,
+    // not a regular file, a missing or read-only directory, a failed write) throws
+    // WriteError(fileName), leaving the old file as it was and creating none. A text that begins
+    // like a UTF-16 file (the bytes FF FE or FE FF) throws std::runtime_error with a message that
+    // says so: its line ends, written as single bytes, would corrupt every UTF-16 line.
     void Save(const std::string& fileName) const;
 
 private:

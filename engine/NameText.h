@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +19,15 @@ std::string WriteCommaText(const std::vector<std::string>& lines);
 // The lines of a comma text; blanks outside quotes separate lines too, and a "," at the very end
 // adds an empty last line. Any text is accepted.
 std::vector<std::string> ReadCommaText(std::string_view text);
+
+// How many lines a comma text holds and how many bytes the longest of them takes as written
+// (quotes included), found without making the lines. The count stops once it passes maxLines,
+// so a text of millions of lines costs no more than one of maxLines + 1.
+struct CommaTextSize {
+    std::size_t Lines = 0;
+    std::size_t LongestLine = 0;  // of the lines counted
+};
+CommaTextSize MeasureCommaText(std::string_view text, std::size_t maxLines);
 
 // The input patterns, the training inputs and the desired outputs, one line each.
 struct PatternLists {
@@ -37,5 +48,9 @@ std::string WriteNameText(const PatternLists& lists);
 // The lists of a name text, fields 1 to 3 read as comma texts; a missing or empty field gives an
 // empty list.
 PatternLists ReadNameText(std::string_view nameText);
+
+// The sizes of the three lists of a name text, in the order of PatternLists, each measured as
+// MeasureCommaText does.
+std::array<CommaTextSize, 3> MeasureNameText(std::string_view nameText, std::size_t maxLines);
 
 }  // namespace zelk

@@ -39,8 +39,9 @@ namespace {
 uint32_t randomState = 0;
 
 // The size of one layer: leading white space, an optional sign, then decimal digits up to the
-// first other character; no digits give 0. Sizes beyond 32 bits are refused by the caller.
-int64_t ReadLayerSize(std::string_view field) {
+// first other character; no digits give 0. Sizes beyond 32 bits are refused by the caller. `end`
+// tells how far it read: after the last digit, or 0 when there is none.
+int64_t ReadLayerSize(std::string_view field, std::size_t& end) {
     std::size_t i = 0;
     while (i < field.size() && (field[i] == ' ' || (field[i] >= '\t' && field[i] <= '\r'))) {
         ++i;
@@ -52,12 +53,14 @@ int64_t ReadLayerSize(std::string_view field) {
     }
     constexpr int64_t tooLarge = int64_t{std::numeric_limits<int32_t>::max()} + 1;
     int64_t size = 0;
+    const std::size_t digits = i;
     for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) {
         size = size * 10 + (field[i] - '0');
         if (size > tooLarge) {
             size = tooLarge;  // saturate: any such size is refused anyway
         }
     }
+    end = i > digits ? i : 0;
     return negative ? -size : size;
 }
 
@@ -206,15 +209,45 @@ void ClearNetwork(Network& network) {
     network.Busy = false;
 }
 
-void BuildNetwork(Network& network, std::string_view shapeText) {
+ShapeReading ReadShape(std::string_view shapeText, std::size_t maxLayers) {
     // The layer list ends at the first field that is blank after trimming.
-    std::vector<int64_t> sizes;
-    ForEachField(shapeText, '-', '"', [&, ended = false](const std::string& field) mutable {
-        ended = ended || TrimmedView(field).empty();
-        if (!ended) {
-            sizes.push_back(ReadLayerSize(field));
+    ShapeReading reading;
+    reading.ListEnd = shapeText.size();
+    bool ended = false;
+    ForEachFieldSpan(shapeText, '-', '"', [&](FieldSpan span) {
+        if (ended || reading.Layers.size() > maxLayers) {
+            return;
         }
+        const std::string_view text = shapeText.substr(span.Begin, span.End - span.Begin);
+        const std::string value = UnquoteField(text, '"');
+        if (TrimmedView(value).empty()) {
+            ended = true;
+            reading.ListEnd = span.Begin;
+            return;
+        }
+        ShapeField field;
+        field.Span = span;
+        std::size_t end = 0;
+        field.Size = ReadLayerSize(value, end);
+        field.SizeEnd = span.Begin + FieldOffset(text, end, '"');
+        field.ValueEnd = span.Begin + FieldOffset(text, value.size(), '"');
+        reading.Layers.push_back(field);
     });
+    return reading;
+}
+
+void BuildNetwork(Network& network, std::string_view shapeText) {
+    // Reading stops past the layer limit: a shape of millions of layers is refused before its
+    // sizes are even kept.
+    const ShapeReading shape = ReadShape(shapeText, kMaxLayers);
+    if (shape.Layers.size() > kMaxLayers) {
+        RefuseShape(shapeText);
+    }
+    std::vector<int64_t> sizes;
+    sizes.reserve(shape.Layers.size());
+    for (const ShapeField& field : shape.Layers) {
+        sizes.push_back(field.Size);
+    }
 
     // A layer of zero, negative or unreadable size has no neurons and adds no synapses.
     constexpr int64_t maxCount = std::numeric_limits<int32_t>::max();
@@ -233,6 +266,9 @@ void BuildNetwork(Network& network, std::string_view shapeText) {
             }
         }
         neurons += size;
+        if (neurons > kMaxNeurons) {
+            RefuseShape(shapeText);
+        }
         previous = size;
     }
     // The new network is built beside the old one, which it replaces only when complete.

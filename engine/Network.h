@@ -1,10 +1,14 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "engine/Fields.h"
 
 namespace zelk {
 
@@ -50,10 +54,39 @@ struct Network {
     bool Busy = false;  // set while a forward pass runs
 };
 
+// The largest network a build makes: no use of this program comes near these, and beyond them a
+// build, or a load, would take minutes and gigabytes before the window could show the network.
+// Larger shapes are refused at once, as are those whose synapse count does not fit in 32 bits or
+// that would take more than half of the machine's memory.
+inline constexpr std::size_t kMaxLayers = std::size_t{1} << 16;
+inline constexpr int64_t kMaxNeurons = int64_t{1} << 24;
+
 // Discards the network and builds a new one from a shape text such as "2-3-1", with fresh random
 // weights. A text without sizes gives an empty network. Throws std::runtime_error, leaving the
-// network as it was, when a size or the synapse count does not fit in 32 bits or memory runs out.
+// network as it was, for a shape beyond the limits above or when memory runs out; the shape is
+// checked before anything is allocated.
 void BuildNetwork(Network& network, std::string_view shapeText);
+
+// One layer size of a shape text as BuildNetwork reads it. Offsets are bytes of the text: the
+// field stands at Span; its size ends at SizeEnd, and what follows up to ValueEnd (the end of its
+// characters, before a closing quote) is ignored.
+struct ShapeField {
+    FieldSpan Span;
+    std::size_t SizeEnd = 0;
+    std::size_t ValueEnd = 0;
+    int64_t Size = 0;  // beyond 32 bits saturated at 2^31; BuildNetwork refuses it
+};
+
+// The layer sizes of a shape text, from input to output, and where their list ends: at the start
+// of the first field that is blank after trimming, or at the end of the text. What follows is
+// ignored. At most maxLayers + 1 layers are kept: one more than the limit tells that there are too
+// many, and ListEnd then says nothing.
+struct ShapeReading {
+    std::vector<ShapeField> Layers;
+    std::size_t ListEnd = 0;
+};
+ShapeReading ReadShape(std::string_view shapeText,
+                       std::size_t maxLayers = std::numeric_limits<std::size_t>::max());
 
 // Releases all layers and zeroes the counters.
 void ClearNetwork(Network& network);

@@ -66,6 +66,13 @@ std::runtime_error LineEndError(const std::string& key, const std::string& fileN
                               fileName + " zůstal beze změny");
 }
 
+// A network file that large would describe a network far beyond what the window can use; reading
+// it whole would take the memory and the time of a network that large.
+std::runtime_error TooLargeError(const std::string& fileName, std::string_view consequence) {
+    return std::runtime_error("Soubor " + fileName + " je větší než 1 GiB; " +
+                              std::string(consequence));
+}
+
 }  // namespace
 
 void SaveNetworkFile(const Network& network, const std::string& fileName, std::string_view nameText,
@@ -80,8 +87,15 @@ void SaveNetworkFile(const Network& network, const std::string& fileName, std::s
     // The old file's other sections and lines are kept, so it has to be read first; one that
     // exists but cannot be read could not be kept and is left alone.
     IniFile ini;
-    if (ini.Load(fileName) == IniFile::LoadResult::Unreadable) {
-        throw WriteError(fileName);
+    switch (ini.Load(fileName)) {
+        case IniFile::LoadResult::Unreadable:
+            throw WriteError(fileName);
+        case IniFile::LoadResult::TooLarge:
+            throw TooLargeError(
+                fileName, "do tak velkého souboru nelze síť uložit, soubor zůstal beze změny.");
+        case IniFile::LoadResult::Loaded:
+        case IniFile::LoadResult::Missing:
+            break;
     }
     ini.Write(kSection, "Name", nameText);
     ini.Write(kSection, "Type", typeText);
@@ -114,7 +128,11 @@ void SaveNetworkFile(const Network& network, const std::string& fileName, std::s
 void LoadNetworkFile(Network& network, const std::string& fileName, std::string& nameText,
                      std::string& typeText, std::string& shapeText) {
     IniFile ini;
-    if (ini.Load(fileName) != IniFile::LoadResult::Loaded) {
+    const IniFile::LoadResult result = ini.Load(fileName);
+    if (result == IniFile::LoadResult::TooLarge) {
+        throw TooLargeError(fileName, "tak velký soubor sítě nelze načíst.");
+    }
+    if (result != IniFile::LoadResult::Loaded) {
         throw std::runtime_error("Soubor " + fileName + " nelze načíst.");
     }
     if (!ini.HasSection(kSection)) {

@@ -96,9 +96,11 @@ bool QuickValue(const Decimal& decimal, int64_t exponent, double& value) {
     value = power < 0 ? m / kPowersOfTen[-power] : m * kPowersOfTen[power];
     return true;
 }
-}  // namespace
 
-double ReadNumber(std::string_view text) {
+// ReadNumber, telling in `end` how far it read: one reader for the values and for what the window
+// marks as not read.
+double ReadNumberTo(std::string_view text, std::size_t& end) {
+    end = 0;
     std::size_t i = 0;
     while (i < text.size() && IsWhiteSpace(text[i])) {
         ++i;
@@ -112,32 +114,34 @@ double ReadNumber(std::string_view text) {
     }
     const std::string_view rest = text.substr(i);
     if (signed_ && rest.starts_with("INF")) {
+        end = i + 3;
         return negative ? -std::numeric_limits<double>::infinity()
                         : std::numeric_limits<double>::infinity();
     }
     if (signed_ && rest.starts_with("NAN")) {
+        end = i + 3;
         const double nan = std::numeric_limits<double>::quiet_NaN();
         return negative ? -nan : nan;
     }
 
     const char* const begin = text.data() + i;
-    const char* const end = text.data() + text.size();
+    const char* const last = text.data() + text.size();
     Decimal decimal;
-    const char* p = ScanDecimal(begin, end, decimal);
+    const char* p = ScanDecimal(begin, last, decimal);
     if (decimal.digits == 0) {
         return 0.0;
     }
     const char* const mantissaEnd = p;
     int64_t exponent = 0;
-    if (p < end && (*p == 'e' || *p == 'E')) {
+    if (p < last && (*p == 'e' || *p == 'E')) {
         const char* q = p + 1;
         bool negativeExponent = false;
-        if (q < end && (*q == '+' || *q == '-')) {
+        if (q < last && (*q == '+' || *q == '-')) {
             negativeExponent = *q == '-';
             ++q;
         }
-        if (q < end && IsDigit(*q)) {
-            for (; q < end && IsDigit(*q); ++q) {
+        if (q < last && IsDigit(*q)) {
+            for (; q < last && IsDigit(*q); ++q) {
                 exponent = std::min<int64_t>(exponent * 10 + (*q - '0'), int64_t{1} << 40);
             }
             exponent = negativeExponent ? -exponent : exponent;
@@ -145,6 +149,7 @@ double ReadNumber(std::string_view text) {
         }
     }
 
+    end = static_cast<std::size_t>(p - text.data());
     double value = 0.0;
     if (!QuickValue(decimal, exponent, value)) {
         const auto result = std::from_chars(begin, p, value);
@@ -161,6 +166,15 @@ double ReadNumber(std::string_view text) {
     }
     return negative ? -value : value;
 }
+
+}  // namespace
+
+double ReadNumber(std::string_view text) {
+    std::size_t end = 0;
+    return ReadNumberTo(text, end);
+}
+
+double ReadNumber(std::string_view text, std::size_t& end) { return ReadNumberTo(text, end); }
 
 ValueVector ReadPattern(std::string_view line, int32_t n) {
     ValueVector pattern;
@@ -205,6 +219,23 @@ ValueVector ReadPattern(std::string_view line, int32_t n) {
         start = p + 1;
     }
     return pattern;
+}
+
+std::vector<PatternField> ReadPatternFields(std::string_view line) {
+    std::vector<PatternField> fields;
+    ForEachFieldSpan(line, kSeparator, kQuote, [&](FieldSpan span) {
+        const std::string_view text = line.substr(span.Begin, span.End - span.Begin);
+        const std::string value = UnquoteField(text, kQuote);
+        PatternField field;
+        field.Span = span;
+        std::size_t end = 0;
+        field.Value = ReadNumber(value, end);
+        field.NumberEnd = span.Begin + FieldOffset(text, end, kQuote);
+        field.ValueEnd = span.Begin + FieldOffset(text, value.size(), kQuote);
+        field.Blank = TrimmedView(value).empty();
+        fields.push_back(field);
+    });
+    return fields;
 }
 
 namespace {

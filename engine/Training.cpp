@@ -1,6 +1,7 @@
 #include "engine/Training.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 #include "engine/Avx2.h"
@@ -213,8 +214,8 @@ void SmallUpdate(Layer& layer, const Layer& input) {
 
 }  // namespace
 
-void BackPropagationStep(Network& network, const ValueVector& inputs, const ValueVector& desired,
-                         bool continueLearning) {
+double BackPropagationStep(Network& network, const ValueVector& inputs, const ValueVector& desired,
+                           bool continueLearning) {
     if (!continueLearning) {
         RandomizeWeights(network);
         network.TrainedSamples = 0.0;
@@ -222,7 +223,7 @@ void BackPropagationStep(Network& network, const ValueVector& inputs, const Valu
     const auto layers =
         std::min(static_cast<std::size_t>(std::max(network.LayerCount, 0)), network.Layers.size());
     if (layers < 2) {
-        return;
+        return 0.0;
     }
     // Kept between steps so that a step allocates nothing once it has run. A step inside the
     // overflow reporter may use them too: the reporter runs only within ForwardPass, before this
@@ -236,9 +237,12 @@ void BackPropagationStep(Network& network, const ValueVector& inputs, const Valu
     const std::size_t given =
         std::min(static_cast<std::size_t>(std::max(desired.Count, 0)), desired.Values.size());
     std::size_t g = 0;
+    // |e| = |desired - output| = |output - desired| exactly; summed in output order.
+    double runningError = 0.0;
     for (Neuron& neuron : last.Neurons) {
         const double e = (g < given ? desired.Values[g] : 0.0) - neuron.Output;
         neuron.ErrorTerm = ErrorTerm(neuron.Output, e);
+        runningError = runningError + std::fabs(e);
         ++g;
     }
     // Going down, layer l's errors read the weights of layer l+1 as they were before this step;
@@ -269,16 +273,17 @@ void BackPropagationStep(Network& network, const ValueVector& inputs, const Valu
         UpdateLayer(network.Layers[1], x.data(), x.size());
     }
     network.TrainedSamples += 1.0;
+    return runningError;
 }
 
-void TrainSample(Network& network, std::string_view inputLine, std::string_view desiredLine,
-                 bool continueLearning) {
+double TrainSample(Network& network, std::string_view inputLine, std::string_view desiredLine,
+                   bool continueLearning) {
     if (network.LayerCount <= 0 || network.Layers.empty()) {
-        return;
+        return 0.0;
     }
     const ValueVector inputs = ReadPattern(inputLine, network.Layers.front().NeuronCount);
     const ValueVector desired = ReadPattern(desiredLine, network.Layers.back().NeuronCount);
-    BackPropagationStep(network, inputs, desired, continueLearning);
+    return BackPropagationStep(network, inputs, desired, continueLearning);
 }
 
 }  // namespace zelk

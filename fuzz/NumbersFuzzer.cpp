@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
 #include "fuzz/FuzzSupport.h"
 
@@ -125,6 +126,19 @@ void CheckReadNumber(std::string_view text) {
     const Reading reading = Parse(text);
     const std::string what = "ReadNumber(\"" + Escaped(text) + "\") gave " + Bits(actual) + " (" +
                              zelk::FormatNumber(actual) + ")";
+    // How far it read: the bytes before that end alone read as the same number, and a number ends
+    // where the grammar's does.
+    std::size_t end = 0;
+    ZELK_FUZZ_CHECK(SameDouble(zelk::ReadNumber(text, end), actual) && end <= text.size(), what);
+    ZELK_FUZZ_CHECK(SameDouble(zelk::ReadNumber(text.substr(0, end)), actual),
+                    what + ", read to " + std::to_string(end));
+    if (reading.kind == Kind::NoNumber) {
+        ZELK_FUZZ_CHECK(end == 0, what + ", read to " + std::to_string(end));
+    } else if (reading.kind == Kind::Number) {
+        const auto numberEnd =
+            static_cast<std::size_t>(reading.digits.data() - text.data()) + reading.digits.size();
+        ZELK_FUZZ_CHECK(end == numberEnd, what + ", read to " + std::to_string(end));
+    }
     switch (reading.kind) {
         case Kind::NoNumber:
             ZELK_FUZZ_CHECK(actual == 0.0, what);
@@ -155,6 +169,24 @@ void CheckReadNumber(std::string_view text) {
     ZELK_FUZZ_CHECK(result.ec == std::errc(), "reference failed on " + what);
     const double expected = reading.negative ? -magnitude : magnitude;
     ZELK_FUZZ_CHECK(SameDouble(actual, expected), what + ", expected " + Bits(expected));
+}
+
+// The text as a pattern line: every field that ReadPatternFields tells of reads as ReadPattern
+// reads that value, and its offsets lie in order inside the line.
+void CheckPatternFields(std::string_view line) {
+    const std::vector<zelk::PatternField> fields = zelk::ReadPatternFields(line);
+    const zelk::ValueVector values =
+        zelk::ReadPattern(line, static_cast<std::int32_t>(fields.size()));
+    ZELK_FUZZ_CHECK(values.Values.size() == fields.size(),
+                    "ReadPatternFields(\"" + Escaped(line) + "\")");
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const zelk::PatternField& field = fields[i];
+        const std::string what = "field " + std::to_string(i) + " of \"" + Escaped(line) + "\"";
+        ZELK_FUZZ_CHECK(SameDouble(field.Value, values.Values[i]), what);
+        ZELK_FUZZ_CHECK(field.Span.Begin <= field.NumberEnd && field.NumberEnd <= field.ValueEnd &&
+                            field.ValueEnd <= field.Span.End && field.Span.End <= line.size(),
+                        what);
+    }
 }
 
 std::string NonFiniteText(double x) {
@@ -202,6 +234,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     CheckReadNumber(text);
     CheckFormats(zelk::ReadNumber(text));
+    CheckPatternFields(text);
     // The first eight bytes as a double reach every bit pattern, NaN payloads and subnormals too.
     if (size >= sizeof(double)) {
         double x = 0.0;

@@ -32,10 +32,14 @@
 #include <QTextDocument>
 #include <QTimer>
 #include <QTranslator>
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <string>
 #include <vector>
+
+#include "window/ErrorChart.h"
+#include "window/InputMarks.h"
 
 namespace Base {
 
@@ -66,6 +70,12 @@ std::vector<std::string> PaneLines(const QPlainTextEdit* pane) {
     return lines;
 }
 
+bool PaneKeepsLines(const std::vector<std::string>& lines) {
+    return std::ranges::all_of(lines, [](const std::string& line) {
+        return std::ranges::all_of(line, [](char c) { return c >= ' ' && c <= '~'; });
+    });
+}
+
 void SetPaneLines(QPlainTextEdit* pane, const std::vector<std::string>& lines) {
     std::string text = zelk::Join(lines, '\n');
     // Without it a last empty line would vanish: "\n" is one empty line, "" none.
@@ -85,9 +95,27 @@ std::string ErrorText(const std::string& message) {
     return text;
 }
 
+std::string BoxText(const std::string& message) {
+    constexpr std::size_t head = 1000;
+    constexpr std::size_t tail = 200;
+    if (message.size() <= head + tail + 100) {
+        return message;
+    }
+    // Cut between two characters: a UTF-8 continuation byte never starts one.
+    const auto continues = [&](std::size_t i) {
+        return (static_cast<unsigned char>(message[i]) & 0xC0) == 0x80;
+    };
+    std::size_t headEnd = head;
+    while (continues(headEnd)) --headEnd;
+    std::size_t tailStart = message.size() - tail;
+    while (continues(tailStart)) ++tailStart;
+    return message.substr(0, headEnd) + " … " + message.substr(tailStart);
+}
+
 void ShowErrorBox(QWidget* parent, const std::string& message) {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Zelk"),
-                    QString::fromStdString(ErrorText(message)), QMessageBox::Ok, parent);
+                    QString::fromStdString(ErrorText(BoxText(message))), QMessageBox::Ok, parent);
+    const NormalCursor normal;
     box.exec();
 }
 
@@ -113,6 +141,10 @@ bool InstallQtTranslations(const QLocale& locale) {
 BusyCursor::BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
 
 BusyCursor::~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
+
+NormalCursor::NormalCursor() { QGuiApplication::setOverrideCursor(Qt::ArrowCursor); }
+
+NormalCursor::~NormalCursor() { QGuiApplication::restoreOverrideCursor(); }
 
 int RunProgram(const std::function<int()>& run) {
     std::string message;
@@ -440,6 +472,7 @@ TFormBase::TFormBase(QWidget* parent) : QWidget(parent) {
     ImageIkona = NewLabel(Client, "ImageIkona", 752, 96, 33, 33, QString());
     ImageIkona->setPixmap(QPixmap(QStringLiteral(":/zelk/zelk.png")));
     ImageIkona->setToolTip(QStringLiteral("Zelk"));
+    CreateLearningViews();
 
     OpenDialog = NewFileDialog(this, "OpenDialog", QFileDialog::AcceptOpen);
     SaveDialog = NewFileDialog(this, "SaveDialog", QFileDialog::AcceptSave);
@@ -462,7 +495,8 @@ TFormBase::TFormBase(QWidget* parent) : QWidget(parent) {
                                       BitBtnLoad,
                                       RadioButtonStavy,
                                       RadioButtonHodnoty,
-                                      RadioButtonGraficky};
+                                      RadioButtonGraficky,
+                                      ChartChyba};
     for (qsizetype i = 1; i < tabOrder.size(); ++i) {
         QWidget::setTabOrder(tabOrder[i - 1], tabOrder[i]);
     }
@@ -496,6 +530,8 @@ TFormBase::TFormBase(QWidget* parent) : QWidget(parent) {
 
     zelk::SetOverflowReporter([this](const std::string& message) { ReportOverflow(message); });
     DescribeForScreenReaders();
+    // After the descriptions: the marks add to them.
+    Marks = new InputMarks::Marker(this);
 
     RunCommand(&TFormBase::FormCreate, this);
 }
@@ -586,12 +622,17 @@ void TFormBase::RunCommand(void (TFormBase::*handler)(QObject*), QObject* sender
     overflowShown_ = false;
     try {
         try {
+            // Busy for the whole command; its dialogs and boxes show the normal cursor over it,
+            // and the error box comes once the command has ended.
+            const Base::BusyCursor busy;
             (this->*handler)(sender);
         } catch (const std::exception& error) {
             ShowError(error.what());
         } catch (...) {
             ShowError(std::string());
         }
+        // Also after an error: a training stopped by one has still changed the network.
+        RefreshLearningViews();
     } catch (...) {
         // Not even the error box could be shown (memory is exhausted): the window goes on, since
         // an exception must not reach Qt's event loop.
@@ -609,10 +650,9 @@ void TFormBase::ReportOverflow(const std::string& message) {
     QMessageBox box(QMessageBox::Critical,
                     QFileInfo(QCoreApplication::applicationFilePath()).fileName(),
                     QString::fromStdString(message), QMessageBox::Ok, this);
-    // The box may come in the middle of a training, under its busy cursor.
-    QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+    // The box may come in the middle of a command, under its busy cursor.
+    const Base::NormalCursor normal;
     box.exec();
-    QGuiApplication::restoreOverrideCursor();
 }
 
 void TFormBase::AppendWeightReport() {

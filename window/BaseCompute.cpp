@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "window/Base.h"
+#include "window/InputMarks.h"
 
 namespace {
 
@@ -23,9 +24,8 @@ constexpr char kQuote = '"';
 
 // Up to 2^10 combinations the write-out asks nothing.
 constexpr int32_t kQuietCombinations = 1024;
-// The panes take 2^20 lines within a second or two; far more would hang the window or exhaust
-// memory, so the write-out refuses them.
-constexpr int32_t kMaxCombinations = 1 << 20;
+// The write-out fills the panes with at most as many lines as they take.
+constexpr int32_t kMaxCombinations = Base::MaxPaneLines;
 // 2^31 no longer fits the signed 32-bit combination count.
 constexpr int32_t kMaxInputNeurons = 30;
 
@@ -127,10 +127,15 @@ void TFormBase::ButtonBuildClick(QObject* sender) {
 }
 
 void TFormBase::ButtonVypocetClick(QObject* /*sender*/) {
+    Compute(Base::PaneLines(MemoVstup), Base::PaneLines(MemoUceni), Base::PaneLines(MemoVysledek));
+}
+
+void TFormBase::Compute(const std::vector<std::string>& inputLines,
+                        const std::vector<std::string>& sampleLines,
+                        const std::vector<std::string>& desiredLines) {
     MemoVypocet->clear();
     const bool bars = RadioButtonGraficky->isChecked();
     const bool states = RadioButtonStavy->isChecked();
-    const std::vector<std::string> inputLines = Base::PaneLines(MemoVstup);
     std::vector<std::string> shown;
     shown.reserve(inputLines.size());
     for (const std::string& inputLine : inputLines) {
@@ -148,8 +153,6 @@ void TFormBase::ButtonVypocetClick(QObject* /*sender*/) {
     double sum = 0.0;
     double count = 0.0;
     double mean = 0.0;
-    const std::vector<std::string> sampleLines = Base::PaneLines(MemoUceni);
-    const std::vector<std::string> desiredLines = Base::PaneLines(MemoVysledek);
     std::vector<double> desired;
     for (std::size_t i = 0; i < sampleLines.size(); ++i) {
         const std::string output = zelk::EvaluatePattern(Base::Network, sampleLines[i]);
@@ -177,6 +180,9 @@ void TFormBase::ButtonVypocetClick(QObject* /*sender*/) {
         mean = sum / count;
     }
     EditErr->setText(QString::fromStdString(zelk::FormatFixed(std::fabs(mean))));
+    // Every command that builds, loads or rewrites a pane ends here: the layer sizes that the
+    // marks compare with may have changed.
+    Marks->Refresh();
 }
 
 void TFormBase::ButtonRozepsatClick(QObject* sender) {
@@ -201,12 +207,12 @@ void TFormBase::ButtonRozepsatClick(QObject* sender) {
                                      QStringLiteral(" opravdu pokračovat?"),
                                  QMessageBox::Yes | QMessageBox::No, this);
             question.setDefaultButton(QMessageBox::Yes);
+            const Base::NormalCursor normal;
             if (question.exec() != QMessageBox::Yes) {
                 return;
             }
         }
 
-        const Base::BusyCursor busy;
         std::vector<std::string> lines;
         lines.reserve(static_cast<std::size_t>(combinations));
         for (int32_t i = 0; i < combinations; ++i) {
@@ -218,8 +224,12 @@ void TFormBase::ButtonRozepsatClick(QObject* sender) {
 
         const auto outputs = static_cast<std::size_t>(Base::Network.Layers.back().NeuronCount);
         const std::string zeros = zelk::Join(std::vector<std::string>(outputs, "0"), kSeparator);
-        Base::SetPaneLines(MemoVysledek,
-                           std::vector<std::string>(static_cast<std::size_t>(combinations), zeros));
+        const std::vector<std::string> desired(static_cast<std::size_t>(combinations), zeros);
+        Base::SetPaneLines(MemoVysledek, desired);
+        // The compute command on the lines just written: lines of digits and "-", which the
+        // panes give back unchanged.
+        Compute(lines, lines, desired);
+        return;
     }
     ButtonVypocetClick(sender);
 }

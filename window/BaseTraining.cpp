@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "window/Base.h"
+#include "window/LearningCurve.h"
 
 namespace {
 
@@ -95,17 +96,9 @@ private:
     bool stopAsked_ = false;
 };
 
-// What the cycle-count text holds: a count, or the reason it cannot be one.
-struct CycleCount {
-    int32_t value = 0;
-    bool negative = false;
-    bool tooLarge = false;
-};
+}  // namespace
 
-// A signed 32-bit decimal: leading blanks (code 1 to 32, as TrimBlanks counts them), an optional
-// sign, then digits up to the first other character; no digits read as 0. A count below 0 or one
-// that does not fit in 32 bits is marked instead of wrapped around.
-CycleCount ReadCycleCount(std::string_view text) {
+Base::CycleCount Base::ReadCycleCount(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size() && text[i] != '\0' && static_cast<unsigned char>(text[i]) <= 32) {
         ++i;
@@ -118,6 +111,7 @@ CycleCount ReadCycleCount(std::string_view text) {
     constexpr int64_t kLimit = std::numeric_limits<int32_t>::max();
     int64_t magnitude = 0;
     bool overflow = false;
+    const std::size_t digits = i;
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
         if (!overflow) {
             magnitude = magnitude * 10 + (text[i] - '0');
@@ -125,6 +119,7 @@ CycleCount ReadCycleCount(std::string_view text) {
         }
     }
     CycleCount count;
+    count.end = i > digits ? i : 0;
     if (minus && (overflow || magnitude > 0)) {
         count.negative = true;
     } else if (overflow || magnitude > kLimit) {
@@ -134,6 +129,8 @@ CycleCount ReadCycleCount(std::string_view text) {
     }
     return count;
 }
+
+namespace {
 
 // The trained-sample count with up to 15 significant digits, "4000" rather than "4000.0".
 std::string FormatSampleCount(double count) {
@@ -146,7 +143,7 @@ std::string FormatSampleCount(double count) {
 }  // namespace
 
 void TFormBase::ButtonNaucitClick(QObject* sender) {
-    const CycleCount cycles = ReadCycleCount(EditPocet->text().toStdString());
+    const Base::CycleCount cycles = Base::ReadCycleCount(EditPocet->text().toStdString());
 
     ProgressBar->setValue(0);
     if (cycles.negative) {
@@ -212,6 +209,8 @@ void TFormBase::ButtonNaucitClick(QObject* sender) {
         }
         sinceTick.restart();
         showProgress();
+        ShowLearningProgress(
+            QString::fromStdString(FormatSampleCount(Base::Network.TrainedSamples)));
         QCoreApplication::processEvents();
         return input.StopAsked();
     };
@@ -219,12 +218,32 @@ void TFormBase::ButtonNaucitClick(QObject* sender) {
     // Only the first sample after "Start" was ticked starts a new learning. Nothing can tick the
     // box while the command runs, so it is read once and unticked after the first sample.
     bool startAnew = CheckBoxStart->isChecked();
+    // Each cycle's running error goes to the curve: the mean, over the cycle's samples and every
+    // output of each, of |output - desired| from the steps' own forward passes. A learning starts
+    // with "Start" ticked, and where the network has no step since its build or load.
+    const std::size_t layers =
+        std::min(static_cast<std::size_t>(std::max(Base::Network.LayerCount, 0)),
+                 Base::Network.Layers.size());
+    const std::size_t outputs = layers >= 2 ? Base::Network.Layers[layers - 1].Neurons.size() : 0;
+    const bool measured = trainable && outputs > 0 && !inputLines.empty() && cycles.value > 0;
+    if (measured && (startAnew || Base::Network.TrainedSamples == 0.0)) {
+        Base::Curve.StartLearning(Base::ShapeOf(Base::Network));
+    }
+    // While it trains, the chart's scale reaches to the last cycle asked for: the curve grows.
+    Learning& learning = Base::Curve.Current();
+    if (measured) {
+        learning.PlanCycles(learning.Cycles() + cycles.value);
+    }
+    const double valuesPerCycle = static_cast<double>(inputLines.size() * outputs);
     bool stopped = false;
     for (int32_t i = 0; i < cycles.value && !stopped; ++i) {
         std::size_t j = 0;
+        // Summed in sample order.
+        double cycleError = 0.0;
         for (; j < inputLines.size() && !stopped; ++j) {
             if (trainable) {
-                zelk::BackPropagationStep(Base::Network, inputs[j], desired[j], !startAnew);
+                cycleError = cycleError + zelk::BackPropagationStep(Base::Network, inputs[j],
+                                                                    desired[j], !startAnew);
             }
             if (startAnew) {
                 CheckBoxStart->setChecked(false);
@@ -234,9 +253,13 @@ void TFormBase::ButtonNaucitClick(QObject* sender) {
         }
         if (j == inputLines.size()) {
             cyclesDone = i + 1;
+            if (measured) {
+                learning.AddCycle(cycleError / valuesPerCycle);
+            }
         }
         stopped = stopped || tick();
     }
+    learning.PlanCycles(0);
     // The bar ends at the cycles trained: all of them, or those before Esc.
     ProgressBar->setValue(cyclesDone);
     ProgressBar->repaint();

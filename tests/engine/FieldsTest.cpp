@@ -90,3 +90,26 @@ TEST(Join, SeparatorOnlyBetweenItems) {
     const auto appendNumber = [](std::string& text, int v) { text += std::to_string(v); };
     EXPECT_EQ(zelk::Join(std::vector<int>{1, 22, 3}, ',', appendNumber), "1,22,3");
 }
+
+TEST(FieldSpanAt, CutsWhereGetFieldCuts) {
+    const std::string text = "a-\"b-c\"-\"\"-";
+    for (int i = -1; i < 6; ++i) {
+        const zelk::FieldSpan span = zelk::FieldSpanAt(text, '-', i, '"');
+        EXPECT_EQ(zelk::UnquoteField(
+                      std::string_view(text).substr(span.Begin, span.End - span.Begin), '"'),
+                  zelk::GetField(text, '-', i, '"'))
+            << i;
+    }
+    EXPECT_EQ(zelk::FieldSpanAt(text, '-', 1, '"').Begin, 2u);
+    EXPECT_EQ(zelk::FieldSpanAt(text, '-', 1, '"').End, 7u);
+}
+
+TEST(FieldOffset, MapsValueCharactersBackToTheField) {
+    // "a""b" enclosed: the value a"b; its characters stand at 1, 2 and 4, its end at 5.
+    const std::string field = "\"a\"\"b\"";
+    EXPECT_EQ(zelk::FieldOffset(field, 0, '"'), 1u);
+    EXPECT_EQ(zelk::FieldOffset(field, 1, '"'), 2u);
+    EXPECT_EQ(zelk::FieldOffset(field, 2, '"'), 4u);
+    EXPECT_EQ(zelk::FieldOffset(field, 3, '"'), 5u);
+    EXPECT_EQ(zelk::FieldOffset("ab", 2, '"'), 2u);
+}

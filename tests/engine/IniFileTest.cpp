@@ -48,17 +48,33 @@ struct Sync {
 std::vector<Sync>* syncLog = nullptr;
 std::string syncTarget;
 
+// While set, every read of this file first appends to it, as a writer racing the load would.
+std::string growingFile;
+int growth = 0;
+
 }  // namespace
+
+extern "C" ssize_t read(int descriptor, void* buffer, size_t size) {
+    if (!growingFile.empty() && growth < 1000) {
+        std::error_code error;
+        if (fs::read_symlink("/proc/self/fd/" + std::to_string(descriptor), error) == growingFile) {
+            ++growth;
+            std::ofstream(growingFile, std::ios::binary | std::ios::app)
+                << std::string(8192, 'v') << "\r\nK=";
+        }
+    }
+    return static_cast<ssize_t>(syscall(SYS_read, descriptor, buffer, size));
+}
 
 // Every fsync of this test program passes through here on its way to the system, so that a test
 // can see what a save makes durable and when.
 extern "C" int fsync(int descriptor) {
     if (syncLog != nullptr) {
         std::error_code error;
-        const fs::path path =
-            fs::read_symlink("/proc/self/fd/" + std::to_string(descriptor), error);
-        syncLog->push_back({path.string(),
-                            fs::is_regular_file(path, error) ? ReadFile(path.string()) : "",
+        // Read through the descriptor: a file made without a name shows none until it gets one.
+        const std::string self = "/proc/self/fd/" + std::to_string(descriptor);
+        const fs::path path = fs::read_symlink(self, error);
+        syncLog->push_back({path.string(), fs::is_regular_file(self, error) ? ReadFile(self) : "",
                             ReadFile(syncTarget)});
     }
     return static_cast<int>(syscall(SYS_fsync, descriptor));
@@ -263,6 +279,37 @@ TEST(IniFileLoad, ReadsFileAndTellsMissingFromUnreadable) {
     EXPECT_EQ(ini.Load(""), IniFile::LoadResult::Missing);
 }
 
+TEST(IniFileLoad, ReadsOnlyWhatTheFileHeldWhenItWasOpened) {
+    TemporaryDirectory directory;
+    const std::string file = directory.File("grow.ini");
+    std::string text = "[S]\r\n";
+    for (int i = 0; i < 20000; ++i) {
+        text += 'K';
+        text += std::to_string(i);
+        text += "=vvvv\r\n";
+    }
+    WriteFile(file, text);
+    IniFile ini;
+    growth = 0;
+    growingFile = fs::canonical(file).string();
+    const IniFile::LoadResult result = ini.Load(file);
+    growingFile.clear();
+    EXPECT_EQ(result, IniFile::LoadResult::Loaded);
+    EXPECT_GT(growth, 0) << "the file grew while it was read";
+    EXPECT_EQ(ini.Compose(), text);
+}
+
+TEST(IniFileLoad, FileOverOneGibibyteIsRefusedUnread) {
+    TemporaryDirectory directory;
+    const std::string file = directory.File("large.ini");
+    WriteFile(file, "[S]\r\nk=v\r\n");
+    // Sparse: the size costs no disk.
+    fs::resize_file(file, IniFile::kLargestFile + 1);
+    IniFile ini = Parsed("[T]\r\nx=1\r\n");
+    EXPECT_EQ(ini.Load(file), IniFile::LoadResult::TooLarge);
+    EXPECT_EQ(ini.Compose(), "[T]\r\nx=1\r\n");
+}
+
 TEST(IniFileSave, CreatesFileWithCrLfAndLeavesNoTemporaryFile) {
     TemporaryDirectory directory;
     const std::string file = directory.File("net.ini");
@@ -297,6 +344,30 @@ TEST(IniFileSave, SyncsTheNewTextBeforeTheRenameAndTheDirectoryAfter) {
     EXPECT_EQ(log[0].target, "[S]\r\nk=old\r\n");
     EXPECT_EQ(log[1].path, folder.string());
     EXPECT_EQ(log[1].target, "[S]\r\nk=new\r\n");
+}
+
+// In place, the file changes only once the whole new text is on the disk beside it.
+TEST(IniFileSave, InPlaceSyncsTheWholeNewTextBeforeTheFileChanges) {
+    TemporaryDirectory directory;
+    const std::string file = directory.File("net.ini");
+    WriteFile(file, "[S]\r\nk=old\r\n");
+    fs::create_hard_link(file, directory.File("other.ini"));
+    std::vector<Sync> log;
+    syncTarget = file;
+    syncLog = &log;
+    Parsed("[S]\r\nk=new\r\n").Save(file);
+    syncLog = nullptr;
+
+    const fs::path folder = fs::canonical(directory.Path());
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(fs::path(log[0].path).parent_path(), folder);
+    EXPECT_EQ(log[0].contents, "[S]\r\nk=new\r\n");
+    EXPECT_EQ(log[0].target, "[S]\r\nk=old\r\n");
+    EXPECT_EQ(log[1].path, folder.string());
+    EXPECT_EQ(log[1].target, "[S]\r\nk=old\r\n");
+    EXPECT_EQ(log[2].path, (folder / "net.ini").string());
+    EXPECT_EQ(log[2].contents, "[S]\r\nk=new\r\n");
+    EXPECT_EQ(Entries(directory.Path()), (std::set<std::string>{"net.ini", "other.ini"}));
 }
 
 TEST(IniFileSave, KeepsPermissionsOfTheOldFile) {

@@ -140,3 +140,32 @@ TEST(NameText, ListsComeBackAndMissingFieldsAreEmpty) {
     EXPECT_EQ(zelk::ReadNameText("anything;x y;;1,2;more"),
               (zelk::PatternLists{{"x", "y"}, {}, {"1", "2"}}));
 }
+
+TEST(MeasureCommaText, CountsTheLinesReadCommaTextGivesAndTheLongestAsWritten) {
+    using namespace std::string_literals;
+    for (const std::string& text : {""s, "a"s, ","s, "a,"s, " a b ,c"s, "\"x\"\"y\",zz"s, "\"open"s,
+                                    "\"\"\"\""s, "a\0b"s, ",,,"s}) {
+        EXPECT_EQ(zelk::MeasureCommaText(text, 100).Lines, ReadCommaText(text).size())
+            << "comma text: " << text;
+    }
+    EXPECT_EQ(zelk::MeasureCommaText("\"x\"\"y\",zz", 100).LongestLine, 4u);
+    EXPECT_EQ(zelk::MeasureCommaText("0-1,1-1-1,1", 100).LongestLine, 5u);
+}
+
+TEST(MeasureCommaText, StopsOneLinePastTheLimit) {
+    EXPECT_EQ(zelk::MeasureCommaText("a,b,c", 3).Lines, 3u);
+    EXPECT_EQ(zelk::MeasureCommaText("a,b,c,d", 3).Lines, 4u);
+    // The line after the limit is not even looked at: its length does not count.
+    EXPECT_EQ(zelk::MeasureCommaText("a,b,c,d,eeeeee", 3).LongestLine, 1u);
+    EXPECT_EQ(zelk::MeasureCommaText(std::string(5'000'000, ','), 1 << 20).Lines,
+              (std::size_t{1} << 20) + 1);
+}
+
+TEST(MeasureNameText, MeasuresTheThreeListsInTheirOrder) {
+    const auto sizes = zelk::MeasureNameText("label;a,bb;;x,y,zzz", 10);
+    EXPECT_EQ(sizes[0].Lines, 2u);
+    EXPECT_EQ(sizes[0].LongestLine, 2u);
+    EXPECT_EQ(sizes[1].Lines, 0u);
+    EXPECT_EQ(sizes[2].Lines, 3u);
+    EXPECT_EQ(sizes[2].LongestLine, 3u);
+}

@@ -643,6 +643,41 @@ TEST(SaveNetworkFile, TextWithLineEndIsRefusedAndFileKept) {
     EXPECT_EQ(Entries(directory.Path()), std::set<std::string>{"net.ini"});
 }
 
+TEST(NetworkFile, FileOverOneGibibyteIsRefusedAndKept) {
+    TemporaryDirectory directory;
+    const std::string file = directory.File("large.ini");
+    WriteFile(file, kWorkedExample);
+    // Sparse: the size costs no disk.
+    fs::resize_file(file, (std::uintmax_t{1} << 30) + 1);
+    Network network = WorkedExampleNetwork();
+    std::string name, type, shape;
+    EXPECT_THAT([&] { LoadNetworkFile(network, file, name, type, shape); },
+                ThrowsMessage<std::runtime_error>(
+                    "Soubor " + file + " je větší než 1 GiB; tak velký soubor sítě nelze načíst."));
+    EXPECT_THAT([&] { SaveNetworkFile(network, file, kWorkedName, ""); },
+                ThrowsMessage<std::runtime_error>("Soubor " + file +
+                                                  " je větší než 1 GiB; do tak velkého souboru "
+                                                  "nelze síť uložit, soubor zůstal beze změny."));
+    EXPECT_EQ(fs::file_size(file), (std::uintmax_t{1} << 30) + 1);
+    EXPECT_EQ(Entries(directory.Path()), std::set<std::string>{"large.ini"});
+}
+
+TEST(SaveNetworkFile, Utf16FileIsRefusedAndKeptByteForByte) {
+    TemporaryDirectory directory;
+    const std::string file = directory.File("net.ini");
+    for (const std::string& bytes : {std::string("\xFF\xFE[\0N\0]\0\r\0\n\0", 12),
+                                     std::string("\xFE\xFF\0[\0N\0]\0\r\0\n", 12)}) {
+        WriteFile(file, bytes);
+        EXPECT_THAT([&] { SaveNetworkFile(WorkedExampleNetwork(), file, kWorkedName, ""); },
+                    ThrowsMessage<std::runtime_error>(
+                        "Soubor " + file +
+                        " je v kódování UTF-16, do kterého Zelk neumí zapisovat; soubor zůstal "
+                        "beze změny."));
+        EXPECT_EQ(ReadFile(file), bytes);
+    }
+    EXPECT_EQ(Entries(directory.Path()), std::set<std::string>{"net.ini"});
+}
+
 TEST(LoadNetworkFile, RefusedLoadChangesNothing) {
     TemporaryDirectory directory;
     const std::string plain = directory.File("plain.txt");

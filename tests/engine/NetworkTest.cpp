@@ -173,7 +173,7 @@ TEST(BuildNetwork, RefusesTooLargeShapesAndKeepsTheOldNetwork) {
     network.Layers[1].Neurons[0].Weight[0] = 0.125;
     network.TrainedSamples = 7;
     for (const char* shape : {"100000-100000-100000", "2147483648", "99999999999999999999-1",
-                              "65536-65536", "2000000000-2000000000-2"}) {
+                              "65536-65536", "2000000000-2000000000-2", "16777216-0-1"}) {
         EXPECT_THAT([&] { zelk::BuildNetwork(network, shape); },
                     testing::ThrowsMessage<std::runtime_error>(std::string("Síť ") + shape +
                                                                " je příliš velká"));
@@ -182,6 +182,43 @@ TEST(BuildNetwork, RefusesTooLargeShapesAndKeepsTheOldNetwork) {
         EXPECT_EQ(network.Layers[1].Neurons[0].Weight[0], 0.125);
         EXPECT_EQ(network.TrainedSamples, 7.0);
     }
+}
+
+TEST(BuildNetwork, TakesAtMostTwoToTheSixteenLayers) {
+    const auto ones = [](std::size_t layers) {
+        std::string shape = "1";
+        for (std::size_t i = 1; i < layers; ++i) shape += "-1";
+        return shape;
+    };
+    zelk::Network network;
+    zelk::BuildNetwork(network, ones(65536));
+    EXPECT_EQ(network.LayerCount, 65536);
+    const std::string tooMany = ones(65537);
+    EXPECT_THAT([&] { zelk::BuildNetwork(network, tooMany); },
+                testing::ThrowsMessage<std::runtime_error>("Síť " + tooMany + " je příliš velká"));
+    EXPECT_EQ(network.LayerCount, 65536);
+}
+
+// Ten million layers would take seconds and gigabytes to build; the refusal comes within a second
+// of processor time, before anything is allocated for them.
+TEST(BuildNetwork, RefusesMillionsOfLayersAtOnce) {
+    std::string layers;
+    layers.reserve(20'000'000);
+    for (int i = 0; i < 10'000'000; ++i) layers += i == 0 ? "1" : "-1";
+    const int code = zelktest::RunInChild([&] {
+        const rlimit seconds{1, 1};
+        if (setrlimit(RLIMIT_CPU, &seconds) != 0) {
+            return 2;
+        }
+        zelk::Network network;
+        try {
+            zelk::BuildNetwork(network, layers);
+        } catch (const std::runtime_error&) {
+            return network.LayerCount == 0 ? 0 : 3;
+        }
+        return 4;
+    });
+    EXPECT_EQ(code, 0);
 }
 
 // A process limit that the size check cannot see makes the build run out of memory halfway. The
@@ -280,4 +317,26 @@ TEST(ShapeText, JoinsTheBuiltLayerSizes) {
     EXPECT_EQ(zelk::ShapeText(network), "");
     zelk::BuildNetwork(network, " 2 -a- 1x");
     EXPECT_EQ(zelk::ShapeText(network), "2-0-1");
+}
+
+TEST(ReadShape, TellsWhereSizesAndTheListEnd) {
+    // "2,3-1": the first size reads as 2, ",3" is ignored; the list goes on to the end.
+    zelk::ShapeReading shape = zelk::ReadShape("2,3-1");
+    ASSERT_EQ(shape.Layers.size(), 2u);
+    EXPECT_EQ(shape.Layers[0].Size, 2);
+    EXPECT_EQ(shape.Layers[0].SizeEnd, 1u);
+    EXPECT_EQ(shape.Layers[0].ValueEnd, 3u);
+    EXPECT_EQ(shape.Layers[1].Span.Begin, 4u);
+    EXPECT_EQ(shape.ListEnd, 5u);
+
+    // "2--3": the empty second field ends the list, at its start.
+    shape = zelk::ReadShape("2--3");
+    ASSERT_EQ(shape.Layers.size(), 1u);
+    EXPECT_EQ(shape.ListEnd, 2u);
+
+    // A field without digits reads nothing.
+    shape = zelk::ReadShape("a-1");
+    ASSERT_EQ(shape.Layers.size(), 2u);
+    EXPECT_EQ(shape.Layers[0].Size, 0);
+    EXPECT_EQ(shape.Layers[0].SizeEnd, 0u);
 }

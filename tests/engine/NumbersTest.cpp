@@ -125,3 +125,56 @@ TEST(FormatFixed, WritesSixDecimals) {
     EXPECT_EQ(FormatFixed(0.0000005), "0.000000");  // the double lies just below the half
     EXPECT_EQ(FormatFixed(2.5e-6), "0.000003");
 }
+
+TEST(ReadNumber, TellsWhereTheNumberEnds) {
+    const auto end = [](const char* text) {
+        std::size_t e = 99;
+        zelk::ReadNumber(text, e);
+        return e;
+    };
+    EXPECT_EQ(end(" 0.5"), 4u);
+    EXPECT_EQ(end("0,5"), 1u);
+    EXPECT_EQ(end("1e"), 1u);
+    EXPECT_EQ(end("1e6x"), 3u);
+    EXPECT_EQ(end("-INFx"), 4u);
+    EXPECT_EQ(end("abc"), 0u);
+    EXPECT_EQ(end("  "), 0u);
+    EXPECT_EQ(end("+"), 0u);
+}
+
+TEST(ReadPatternFields, ReadsEveryFieldAsReadPatternDoes) {
+    for (const char* line :
+         {"0,5-1", "-1", "\"-1\"-1-1", "1", "", "1e-2", "\"a\"\"b\"-x", " 0.5 - 1 ", "1-0-7"}) {
+        const std::vector<zelk::PatternField> fields = zelk::ReadPatternFields(line);
+        const std::vector<double> values = Pattern(line, static_cast<int32_t>(fields.size()));
+        ASSERT_EQ(fields.size(), values.size()) << line;
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            EXPECT_EQ(fields[i].Value, values[i]) << line << " field " << i;
+        }
+    }
+}
+
+TEST(ReadPatternFields, GivesTheBytesReadAndIgnored) {
+    // "0,5": the number is "0", ",5" is ignored; "-1": an empty field, then "1".
+    auto fields = zelk::ReadPatternFields("0,5-1");
+    ASSERT_EQ(fields.size(), 2u);
+    EXPECT_EQ(fields[0].Span.Begin, 0u);
+    EXPECT_EQ(fields[0].Span.End, 3u);
+    EXPECT_EQ(fields[0].NumberEnd, 1u);
+    EXPECT_EQ(fields[0].ValueEnd, 3u);
+    EXPECT_EQ(fields[1].NumberEnd, 5u);
+
+    fields = zelk::ReadPatternFields("-1");
+    ASSERT_EQ(fields.size(), 2u);
+    EXPECT_TRUE(fields[0].Blank);
+    EXPECT_EQ(fields[0].Span.End, 0u);
+    EXPECT_FALSE(fields[1].Blank);
+
+    // A quoted value: offsets inside the quotes; the closing quote is not part of the value.
+    fields = zelk::ReadPatternFields("\"-1x\"-2");
+    ASSERT_EQ(fields.size(), 2u);
+    EXPECT_EQ(fields[0].Span.End, 5u);
+    EXPECT_EQ(fields[0].NumberEnd, 3u);
+    EXPECT_EQ(fields[0].ValueEnd, 4u);
+    EXPECT_EQ(fields[0].Value, -1.0);
+}

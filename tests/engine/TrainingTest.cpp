@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cmath>
+#include <cstdint>
 
 #include "engine/Engine.h"
 
@@ -57,6 +58,25 @@ TEST(TrainSample, WorkedExampleBitForBit) {
     EXPECT_EQ(network.Layers[1].Neurons[0].BiasWeight, 0.19778864408827668);
     EXPECT_EQ(network.Layers[2].Neurons[0].Weight[0], 0.4074233916654976);
     EXPECT_EQ(network.Layers[2].Neurons[0].BiasWeight, 0.2870772245294449);
+}
+
+TEST(TrainSample, ReturnsTheSumOfTheOutputErrorsBeforeTheWeightsChange) {
+    // 2-1-2 with desired 1 and 0: the sum of |1 - o0| and |0 - o1| from the forward pass that the
+    // step makes before its changes, as a separate pass gives them.
+    zelk::Network network = Built("2-1-2");
+    SetNeuron(network.Layers[1].Neurons[0], {0.7, -0.3}, 0.1);
+    SetNeuron(network.Layers[2].Neurons[0], {0.9}, -0.2);
+    SetNeuron(network.Layers[2].Neurons[1], {-0.8}, 0.4);
+    zelk::Network before = network;
+    zelk::EvaluatePattern(before, "1-0.5");
+    const double expected = std::fabs(1.0 - before.Layers[2].Neurons[0].Output) +
+                            std::fabs(0.0 - before.Layers[2].Neurons[1].Output);
+
+    EXPECT_EQ(std::bit_cast<uint64_t>(zelk::TrainSample(network, "1-0.5", "1", true)),
+              std::bit_cast<uint64_t>(expected));
+    // Nothing to measure without a second layer.
+    zelk::Network single = Built("3");
+    EXPECT_EQ(zelk::TrainSample(single, "1-1-1", "0-0-0", true), 0.0);
 }
 
 TEST(TrainSample, SecondStepCarriesHalfOfTheFirstChange) {

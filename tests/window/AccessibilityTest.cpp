@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "WindowFixture.h"
+#include "window/ErrorChart.h"
 
 namespace {
 
@@ -64,6 +65,10 @@ protected:
         controls.push_back({form.ImageIkona, form.ImageIkona->toolTip(),
                             "Znak programu: síť se dvěma vstupy, třemi neurony uprostřed a "
                             "jedním výstupem"});
+        // The chart's description tells the cycles and the last error; before any training:
+        controls.push_back({form.ChartChyba, "Průběh chyby",
+                            "Graf chyby učení, zatím bez cyklů. Enter nebo mezerník otevře okno "
+                            "Učení sítě."});
         return controls;
     }
 

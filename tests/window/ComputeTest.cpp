@@ -473,6 +473,22 @@ TEST(PaneLines, SetLinesComeBackExactly) {
     EXPECT_EQ(pane.toPlainText(), "");
 }
 
+// Lines that PaneKeepsLines passes come back from the pane unchanged; others it turns away.
+TEST(PaneLines, KeptLinesAreThoseThePaneGivesBack) {
+    QPlainTextEdit pane;
+    for (const Lines& lines : {Lines{}, Lines{""}, Lines{"0-1", "", " a,\"b\"~ "}}) {
+        EXPECT_TRUE(Base::PaneKeepsLines(lines));
+        Base::SetPaneLines(&pane, lines);
+        EXPECT_EQ(Base::PaneLines(&pane), lines);
+    }
+    for (const char* line : {"a\rb", "a\nb", "a\tb",
+                             "a\xE2\x80\xA8"
+                             "b",
+                             "\xC2\xA0", "\x7F"}) {
+        EXPECT_FALSE(Base::PaneKeepsLines({"0", line})) << line;
+    }
+}
+
 TEST(ErrorBox, FullStopAfterMessagesEndingAboveIt) {
     EXPECT_EQ(Base::ErrorText(""), "");
     EXPECT_EQ(Base::ErrorText("Unable to write to x"), "Unable to write to x.");
@@ -484,4 +500,17 @@ TEST(ErrorBox, FullStopAfterMessagesEndingAboveIt) {
     EXPECT_EQ(Base::ErrorText("x 1"), "x 1.");
     // A letter beyond ASCII ends in a byte above ".".
     EXPECT_EQ(Base::ErrorText("Síť je příliš velká"), "Síť je příliš velká.");
+}
+
+// A message of megabytes would hold the box for minutes: it shows its start and its end.
+TEST(ErrorBox, VeryLongMessagesShowTheirStartAndEnd) {
+    const std::string shortMessage = "Síť " + std::string(1200, '1') + " je příliš velká";
+    EXPECT_EQ(Base::BoxText(shortMessage), shortMessage);
+    std::string shape = "ž";
+    while (shape.size() < 20'000'000) shape += "-ž";
+    const std::string shown = Base::BoxText("Síť " + shape + " je příliš velká");
+    // Cut after 1000 bytes and before the last 200, each moved off the middle of a "ž".
+    const std::string head = "Síť " + shape.substr(0, 993);
+    const std::string tail = shape.substr(shape.size() - 180) + " je příliš velká";
+    EXPECT_EQ(shown, head + " … " + tail);
 }

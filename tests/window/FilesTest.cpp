@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QCursor>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -349,4 +351,110 @@ TEST_F(LoadSave, FailedSaveShowsTheErrorAndChangesNothing) {
         EXPECT_EQ(ProposedBy(form.BitBtnLoad), QStringList{good});
         EXPECT_EQ(ReadFile(good), goodBytes);
     }
+}
+
+// A list of more lines, or of a longer line, than a pane takes is refused with a message that
+// names the list, before anything changes.
+TEST_F(LoadSave, ListsBeyondWhatThePanesTakeAreRefusedAndNothingChanges) {
+    const std::string tooMany((std::size_t{1} << 20), ',');  // 2^20 + 1 empty lines
+    std::string tooLong = "1";
+    while (tooLong.size() <= (std::size_t{1} << 18)) tooLong += "-1";
+    const struct {
+        std::string name;
+        const char* message;
+    } cases[] = {
+        {"x;" + tooMany,
+         "Seznam vstupních vzorů v souboru %1 má více než 1048576 řádků; okno jich "
+         "pojme nejvýše 1048576."},
+        {"x;0;" + tooMany,
+         "Seznam vstupních vzorků pro učení v souboru %1 má více než 1048576 "
+         "řádků; okno jich pojme nejvýše 1048576."},
+        {"x;0;0;0," + tooLong,
+         "Seznam výstupních vzorků pro učení v souboru %1 má řádek delší "
+         "než 262144 znaků; okno pojme řádky nejvýše této délky."},
+    };
+    for (const auto& c : cases) {
+        const QString file = Path("big.ini");
+        WriteFile(file, "[NEURON NETWORK]\r\nName=" + c.name + "\r\nNetwork=2-2-1\r\n");
+        const Snapshot before(form);
+
+        const zelktest::MessageBoxSeen box = RunAnsweringError(form.BitBtnLoad, file);
+
+        EXPECT_EQ(box.Text, QString(c.message).arg(file));
+        before.ExpectUnchanged(form);
+    }
+}
+
+// Ten million layers are refused at once, before a single one is built.
+TEST_F(LoadSave, HugeNetworkIsRefusedAtOnceAndNothingChanges) {
+    std::string shape = "1";
+    shape.reserve(20'000'000);
+    for (int i = 1; i < 10'000'000; ++i) shape += "-1";
+    const QString file = Path("layers.ini");
+    WriteFile(file, "[NEURON NETWORK]\r\nName=x;0-1\r\nNetwork=" + shape + "\r\n");
+    const Snapshot before(form);
+
+    const zelktest::MessageBoxSeen box = RunAnsweringError(form.BitBtnLoad, file);
+
+    EXPECT_TRUE(box.Text.startsWith("Síť 1-1-1-1")) << box.Text.left(100).toStdString();
+    EXPECT_TRUE(box.Text.endsWith(" je příliš velká.")) << box.Text.right(100).toStdString();
+    before.ExpectUnchanged(form);
+}
+
+// A name text that is not UTF-8 comes from a Czech system in Windows-1250: its letters survive a
+// load and the next save.
+TEST_F(LoadSave, Windows1250ListsKeepTheirLettersThroughLoadAndSave) {
+    const QString file = Path("cz.ini");
+    WriteFile(file, "[NEURON NETWORK]\r\nName=x;\xE8\xED-1;\xF8;\x9E\x9D\r\nNetwork=2-1\r\n");
+    Load(file);
+    ExpectPatternLines({"čí-1"}, {"ř"}, {"žť"});
+    Save(file);
+    EXPECT_EQ(RawValue(file, "Name"), "Zelk - test environment;čí-1;ř;žť");
+}
+
+// Every command that can take a while shows the busy cursor from its start to its end, its compute
+// included; its dialogs and boxes show the normal cursor over it, and the error box comes after.
+TEST_F(LoadSave, LongCommandsShowTheBusyCursorAndTheirDialogsTheNormalOne) {
+    std::vector<Qt::CursorShape> shapes;
+    const QMetaObject::Connection watch =
+        QObject::connect(form.MemoVypocet, &QPlainTextEdit::textChanged, [&] {
+            const QCursor* cursor = QGuiApplication::overrideCursor();
+            shapes.push_back(cursor != nullptr ? cursor->shape() : Qt::ArrowCursor);
+        });
+    const auto expectBusy = [&](const char* command) {
+        EXPECT_FALSE(shapes.empty()) << command;
+        for (const Qt::CursorShape shape : shapes) EXPECT_EQ(shape, Qt::WaitCursor) << command;
+        shapes.clear();
+        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr) << command;
+    };
+    Build("11-1");
+    expectBusy("build");
+    Click(form.ButtonVypocet);
+    expectBusy("compute");
+    const zelktest::MessageBoxSeen& question = dialogs.AnswerMessageBox(QMessageBox::Yes);
+    Click(form.ButtonRozepsat);
+    dialogs.ExpectDone();
+    expectBusy("write-out");
+    EXPECT_EQ(question.Cursor, Qt::ArrowCursor);
+    EXPECT_EQ(question.CursorBeneath, Qt::WaitCursor);
+
+    const zelktest::FileDialogSeen& saveDialog = dialogs.AcceptFileDialog(Path("busy.ini"));
+    Click(form.BitBtnSave);
+    dialogs.ExpectDone();
+    EXPECT_EQ(saveDialog.Cursor, Qt::ArrowCursor);
+    EXPECT_EQ(saveDialog.CursorBeneath, Qt::WaitCursor);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+
+    const zelktest::FileDialogSeen& loadDialog = dialogs.AcceptFileDialog(Path("busy.ini"));
+    Click(form.BitBtnLoad);
+    dialogs.ExpectDone();
+    expectBusy("load");
+    EXPECT_EQ(loadDialog.Cursor, Qt::ArrowCursor);
+    EXPECT_EQ(loadDialog.CursorBeneath, Qt::WaitCursor);
+
+    const zelktest::MessageBoxSeen errorBox =
+        RunAnsweringError(form.BitBtnLoad, Path("missing.ini"));
+    EXPECT_EQ(errorBox.Cursor, Qt::ArrowCursor);
+    EXPECT_EQ(errorBox.CursorBeneath, Qt::ArrowCursor);
+    QObject::disconnect(watch);
 }

@@ -324,6 +324,7 @@ TEST_F(Layout, TabOrder) {
         "Memo",         "ButtonRozepsat", "EditUceni",     "BitBtnSave",    "BitBtnLoad"};
     std::vector<std::string> expected = start;
     expected.push_back("RadioButtonStavy");
+    expected.push_back("ChartChyba");
     expected.push_back("EditNet");
     EXPECT_EQ(tabRound(), expected);
 
@@ -335,6 +336,7 @@ TEST_F(Layout, TabOrder) {
     form.EditNet->setFocus();
     expected = start;
     expected.push_back("RadioButtonGraficky");
+    expected.push_back("ChartChyba");
     expected.push_back("EditNet");
     EXPECT_EQ(tabRound(), expected);
 }

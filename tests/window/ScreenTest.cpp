@@ -80,7 +80,7 @@ TEST_F(SmallScreen, FrameInsideTheScreenAndTheLayoutScrolls) {
 
 TEST_F(SmallScreen, EveryControlCanBeScrolledIntoViewAndTabbedTo) {
     const QList<QWidget*> controls = Controls();
-    EXPECT_EQ(controls.size(), 30);
+    EXPECT_EQ(controls.size(), 31);
     for (QWidget* control : controls) {
         SCOPED_TRACE(control->objectName().toStdString());
         const QRect place = control->geometry();
@@ -96,7 +96,7 @@ TEST_F(SmallScreen, EveryControlCanBeScrolledIntoViewAndTabbedTo) {
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
     form.EditNet->setFocus();
-    for (int i = 0; i < 17; ++i) {
+    for (int i = 0; i < 18; ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QWidget* focused = QApplication::focusWidget();
         SCOPED_TRACE(focused->objectName().toStdString());

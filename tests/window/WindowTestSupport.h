@@ -21,10 +21,12 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCursor>
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -56,6 +58,9 @@ struct MessageBoxSeen {
     QMessageBox::StandardButtons Buttons;
     QStringList ButtonTexts;  // in the box's order, as translated
     QMessageBox::StandardButton DefaultButton = QMessageBox::NoButton;
+    // The cursor it showed, and the one of the command beneath it (the arrow stands for none).
+    Qt::CursorShape Cursor = Qt::ArrowCursor;
+    Qt::CursorShape CursorBeneath = Qt::ArrowCursor;
 };
 
 // What a modal file dialog showed when it was answered.
@@ -70,6 +75,8 @@ struct FileDialogSeen {
     QStringList NameFilters;
     QString DefaultSuffix;
     QStringList LabelTexts;  // the texts of its labels, as translated ("Look in:", ...)
+    Qt::CursorShape Cursor = Qt::ArrowCursor;  // as in MessageBoxSeen
+    Qt::CursorShape CursorBeneath = Qt::ArrowCursor;
 };
 
 class DialogScript {
@@ -186,6 +193,9 @@ private:
         Step& step = *pending_.front();
         pending_.pop_front();
         sinceStep_.restart();
+        const auto [cursor, beneath] = Cursors();
+        step.Box.Cursor = step.File.Cursor = cursor;
+        step.Box.CursorBeneath = step.File.CursorBeneath = beneath;
         if (step.IsFileDialog) {
             auto* dialog = qobject_cast<QFileDialog*>(modal);
             if (dialog == nullptr) {
@@ -203,6 +213,24 @@ private:
             }
             AnswerBox(*box, step);
         }
+    }
+
+    static Qt::CursorShape CursorShown() {
+        const QCursor* cursor = QGuiApplication::overrideCursor();
+        return cursor != nullptr ? cursor->shape() : Qt::ArrowCursor;
+    }
+
+    // The application's cursor and the one beneath it, found by lifting the top one for a moment.
+    static std::pair<Qt::CursorShape, Qt::CursorShape> Cursors() {
+        const QCursor* top = QGuiApplication::overrideCursor();
+        if (top == nullptr) {
+            return {Qt::ArrowCursor, Qt::ArrowCursor};
+        }
+        const QCursor lifted = *top;
+        QGuiApplication::restoreOverrideCursor();
+        const Qt::CursorShape beneath = CursorShown();
+        QGuiApplication::setOverrideCursor(lifted);
+        return {lifted.shape(), beneath};
     }
 
     static void AnswerBox(QMessageBox& box, Step& step) {
