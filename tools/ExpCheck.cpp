@@ -19,21 +19,9 @@
 #include <random>
 
 #include "engine/Exponential.h"
+#include "tests/support/ExpOracle.h"
 
 namespace {
-
-// e^x rounded to nearest at 53 bits, subnormal results rounded once.
-double Oracle(double x) {
-    mpfr_t in, out;
-    mpfr_init2(in, 53);
-    mpfr_init2(out, 53);
-    mpfr_set_d(in, x, MPFR_RNDN);
-    const int inexact = mpfr_exp(out, in, MPFR_RNDN);
-    mpfr_subnormalize(out, inexact, MPFR_RNDN);
-    const double y = mpfr_get_d(out, MPFR_RNDN);
-    mpfr_clears(in, out, static_cast<mpfr_ptr>(nullptr));
-    return y;
-}
 
 // The bits of agreement after the rounding bit: how many bits of e^x after the result's last bit
 // stay 1000... or 0111... (its distance to the nearest midpoint, in ulps, is about 2^-(bits+1)).
@@ -65,9 +53,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: ExpCheck random|search N SEED\n");
         return 2;
     }
-    // The exponent range of doubles, so that mpfr_subnormalize rounds subnormal results once.
-    mpfr_set_emin(-1073);
-    mpfr_set_emax(1024);
     const uint64_t count = std::strtoull(argv[2], nullptr, 10);
     std::mt19937_64 random(std::strtoull(argv[3], nullptr, 10));
     const auto start = std::chrono::steady_clock::now();
@@ -90,7 +75,7 @@ int main(int argc, char** argv) {
                 ++slow;
             }
             const double y = zelk::Exp(x);
-            const double z = Oracle(x);
+            const double z = zelktest::ExpOracle(x);
             if (std::bit_cast<uint64_t>(y) != std::bit_cast<uint64_t>(z)) {
                 ++differences;
                 std::printf("difference: x = %a exp = %a mpfr = %a\n", x, y, z);
@@ -127,7 +112,7 @@ int main(int argc, char** argv) {
                 const int bits = MidpointBits(v);
                 if (bits >= best - 3) {
                     best = std::max(best, bits);
-                    std::printf("%a %d %a\n", v, bits, Oracle(v));
+                    std::printf("%a %d %a\n", v, bits, zelktest::ExpOracle(v));
                     std::fflush(stdout);
                 }
             }

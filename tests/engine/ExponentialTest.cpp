@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/Exponential.h"
+#include "support/ExpOracle.h"
 
 // The exponential against MPFR, which rounds e^x correctly by construction: random inputs over
 // the whole range of doubles whose e^x is neither 0 nor infinite, the boundaries, and inputs
@@ -18,24 +19,6 @@ namespace {
 
 uint64_t Bits(double x) { return std::bit_cast<uint64_t>(x); }
 
-// e^x rounded to nearest at 53 bits; subnormal results rounded once, in the exponent range of
-// doubles.
-double Oracle(double x) {
-    static const bool range = [] {
-        return mpfr_set_emin(-1073) == 0 && mpfr_set_emax(1024) == 0;
-    }();
-    EXPECT_TRUE(range);
-    mpfr_t in, out;
-    mpfr_init2(in, 53);
-    mpfr_init2(out, 53);
-    mpfr_set_d(in, x, MPFR_RNDN);
-    const int inexact = mpfr_exp(out, in, MPFR_RNDN);
-    mpfr_subnormalize(out, inexact, MPFR_RNDN);
-    const double y = mpfr_get_d(out, MPFR_RNDN);
-    mpfr_clears(in, out, static_cast<mpfr_ptr>(nullptr));
-    return y;
-}
-
 std::string Hex(double x) {
     char text[40];
     std::snprintf(text, sizeof text, "%a", x);
@@ -44,7 +27,7 @@ std::string Hex(double x) {
 
 // Exp and the slow path on their own both give MPFR's bits.
 ::testing::AssertionResult RoundedLikeMpfr(double x) {
-    const double want = Oracle(x);
+    const double want = zelktest::ExpOracle(x);
     const double got = zelk::Exp(x);
     const double slow = zelk::detail::ExpSlow(x);
     if (Bits(got) != Bits(want) || Bits(slow) != Bits(want)) {
@@ -92,7 +75,7 @@ TEST_P(ExpRandom, MatchesMpfr) {
     int differences = 0;
     for (int n = 0; n < 1000000 / kScale; ++n) {
         const double x = RandomInput(slice, random);
-        const double want = Oracle(x);
+        const double want = zelktest::ExpOracle(x);
         const double got = zelk::Exp(x);
         if (Bits(got) != Bits(want) && ++differences <= 5) {
             ADD_FAILURE() << "x = " << Hex(x) << ": Exp " << Hex(got) << ", MPFR " << Hex(want);
