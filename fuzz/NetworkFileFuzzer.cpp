@@ -473,8 +473,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     zelk::SaveNetworkFile(second.network, again.string(), second.name, second.type);
     ZELK_FUZZ_CHECK(ReadFile(again) == ReadFile(fresh), what + " saved twice differs");
 
-    // Over the original: the other lines stay, and the file loads as the network saved.
+    // Over the original: the other lines stay, and the file loads as the network saved. A file
+    // that begins as UTF-16 does is refused and kept byte for byte: its line ends are not ours.
     WriteFile(over, text);
+    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) {
+        try {
+            zelk::SaveNetworkFile(first.network, over.string(), first.name, first.type);
+        } catch (const std::runtime_error&) {
+            ZELK_FUZZ_CHECK(ReadFile(over) == text, what + ": a refused save changed the file");
+            return 0;
+        }
+        zelk::fuzz::Fail("a UTF-16 file is refused", what);
+    }
     zelk::SaveNetworkFile(first.network, over.string(), first.name, first.type);
     CheckKeptLines(text, ReadFile(over), WrittenKeys(first.network), what + " saved over");
     const Loaded third = LoadBack(over, what + " saved over");
