@@ -146,8 +146,9 @@ void XorTrained(TFormBase& form) {
 }
 
 // The learning window over a training: XOR from the weights drawn at 12:00, or an 8-3-8 encoder
-// built at 09:01; the caret of MemoVstup on the line whose outputs fill the neurons.
-LearningWindow& WatchLearning(TFormBase& form, bool encoder, QWidget* LearningWindow::*tab) {
+// built at 09:01; the caret of MemoVstup on the line whose outputs fill the neurons. The window
+// shows the network's tab, or the error curve's.
+LearningWindow& WatchLearning(TFormBase& form, bool encoder, bool networkTab) {
     if (encoder) {
         Build(form, QStringLiteral("8-3-8"), kBuildClock);
         Lines patterns;
@@ -172,13 +173,13 @@ LearningWindow& WatchLearning(TFormBase& form, bool encoder, QWidget* LearningWi
     form.ShowLearningWindow();
     LearningWindow& window = *form.FormUceni;
     window.resize(820, 560);
-    window.Tabs->setCurrentWidget(window.*tab);
+    window.Tabs->setCurrentWidget(networkTab ? window.TabSit : window.TabChyba);
     Settle();
     return window;
 }
 
-QImage GrabLearning(TFormBase& form, bool encoder, QWidget* LearningWindow::*tab) {
-    LearningWindow& window = WatchLearning(form, encoder, tab);
+QImage GrabLearning(TFormBase& form, bool encoder, bool networkTab) {
+    LearningWindow& window = WatchLearning(form, encoder, networkTab);
     const QImage picture = window.grab().toImage();
     window.close();
     return picture;
@@ -435,14 +436,11 @@ const std::vector<Picture>& Pictures() {
              XorTrained(form);
              return Grab(form, AreaOf(form, {form.Label8, form.ChartChyba}).adjusted(-8, -8, 5, 7));
          }},
-        {"learning-curve-xor",
-         [](TFormBase& form) { return GrabLearning(form, false, &LearningWindow::TabChyba); }},
-        {"learning-network-xor",
-         [](TFormBase& form) { return GrabLearning(form, false, &LearningWindow::TabSit); }},
-        {"learning-curve-encoder",
-         [](TFormBase& form) { return GrabLearning(form, true, &LearningWindow::TabChyba); }},
+        {"learning-curve-xor", [](TFormBase& form) { return GrabLearning(form, false, false); }},
+        {"learning-network-xor", [](TFormBase& form) { return GrabLearning(form, false, true); }},
+        {"learning-curve-encoder", [](TFormBase& form) { return GrabLearning(form, true, false); }},
         {"learning-network-encoder",
-         [](TFormBase& form) { return GrabLearning(form, true, &LearningWindow::TabSit); }},
+         [](TFormBase& form) { return GrabLearning(form, true, true); }},
         {"save-dialog", [](TFormBase& form) { return SaveDialog(form, false); }},
         {"save-dialog-cs", [](TFormBase& form) { return SaveDialog(form, true); }},
         {"tab-order", TabOrder},

@@ -224,8 +224,8 @@ bool Lock(int descriptor, int operation) {
 // Whether the path still names the open file: another save may have removed it as a leftover
 // between its creation and the lock.
 bool StillNamed(int descriptor, const std::string& path) {
-    struct stat opened {};
-    struct stat named {};
+    struct stat opened = {};
+    struct stat named = {};
     return fstat(descriptor, &opened) == 0 && lstat(path.c_str(), &named) == 0 &&
            opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
 }
@@ -241,7 +241,7 @@ void SyncDirectory(const std::string& directory) {
 
 // Removes the file at the path unless a running save holds it.
 void RemoveUnlessHeld(const std::string& path) {
-    struct stat status {};
+    struct stat status = {};
     if (lstat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
         return;
     }
@@ -525,7 +525,7 @@ void ReplaceFileContents(const std::string& fileName, std::string_view text) {
         throw WriteError(fileName);
     }
     std::string target = fileName;
-    struct stat status {};
+    struct stat status = {};
     // Renaming over a symbolic link would replace the link by a file; write where it points.
     if (lstat(target.c_str(), &status) == 0 && S_ISLNK(status.st_mode)) {
         char* resolved = realpath(target.c_str(), nullptr);

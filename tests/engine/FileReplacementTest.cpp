@@ -32,7 +32,7 @@ constexpr uid_t kNobody = 65534;
 constexpr gid_t kNoGroup = 65534;
 
 struct stat StatusOf(const std::string& file) {
-    struct stat status {};
+    struct stat status = {};
     EXPECT_EQ(stat(file.c_str(), &status), 0) << file;
     return status;
 }
@@ -80,7 +80,7 @@ std::vector<Handover>* handovers = nullptr;
 // it is before it gets the old file's owner and mode.
 extern "C" int fchown(int descriptor, uid_t owner, gid_t group) {
     if (handovers != nullptr) {
-        struct stat status {};
+        struct stat status = {};
         fstat(descriptor, &status);
         handovers->push_back({status.st_mode & 07777, status.st_nlink,
                               ReadFile("/proc/self/fd/" + std::to_string(descriptor))});

@@ -129,6 +129,13 @@ uint64_t TrainingChecksum(const std::vector<int32_t>& sizes, int samples, int cy
     return sum.value;
 }
 
+uint64_t Xor() { return TrainingChecksum({2, 3, 1}, 4, 2000, 0.0, 1.0, 11); }
+uint64_t Encoder() { return TrainingChecksum({8, 16, 8}, 8, 300, 0.0, 1.0, 12); }
+uint64_t Deep() { return TrainingChecksum({10, 24, 24, 6}, 30, 60, -3.0, 3.0, 13); }
+uint64_t Wide() { return TrainingChecksum({64, 32, 10}, 40, 10, 0.0, 1.0, 14); }
+// Inputs large enough for the exponential's overflow and for outputs of exactly 1.
+uint64_t Saturating() { return TrainingChecksum({4, 5, 3}, 20, 50, -900.0, 900.0, 15); }
+
 struct Case {
     const char* name;
     uint64_t expected;
@@ -137,27 +144,11 @@ struct Case {
 
 const Case kCases[] = {
     {"exp of a million inputs", 0x423be7203e18caa5u, ExpChecksum},
-    {"2-3-1 on XOR-like samples", 0x8ae3b81006235594u,
-     [] {
-         return TrainingChecksum({2, 3, 1}, 4, 2000, 0.0, 1.0, 11);
-     }},
-    {"8-16-8", 0x33305e19420b1d04u,
-     [] {
-         return TrainingChecksum({8, 16, 8}, 8, 300, 0.0, 1.0, 12);
-     }},
-    {"10-24-24-6", 0x6740fb657cd18785u,
-     [] {
-         return TrainingChecksum({10, 24, 24, 6}, 30, 60, -3.0, 3.0, 13);
-     }},
-    {"64-32-10", 0xe75097929cb8ae83u,
-     [] {
-         return TrainingChecksum({64, 32, 10}, 40, 10, 0.0, 1.0, 14);
-     }},
-    // Inputs large enough for the exponential's overflow and for outputs of exactly 1.
-    {"4-5-3 saturating", 0x7e8981ef1f06adb1u,
-     [] {
-         return TrainingChecksum({4, 5, 3}, 20, 50, -900.0, 900.0, 15);
-     }},
+    {"2-3-1 on XOR-like samples", 0x8ae3b81006235594u, Xor},
+    {"8-16-8", 0x33305e19420b1d04u, Encoder},
+    {"10-24-24-6", 0x6740fb657cd18785u, Deep},
+    {"64-32-10", 0xe75097929cb8ae83u, Wide},
+    {"4-5-3 saturating", 0x7e8981ef1f06adb1u, Saturating},
 };
 
 }  // namespace
