@@ -65,24 +65,32 @@
 // its rounding without doubt. It is rounded once, to the result's precision: 53 bits for a
 // normal result, fewer for a subnormal one.
 //
-// The two-product by Dekker's splitting gives exactly the pair that a fused multiply-add would
-// (both are the exact product split at the same rounding). The AVX2 form takes the error from the
-// processor's FMA where it has one (chosen at run time, an explicit instruction, never a
-// contraction); the scalar path keeps the splitting, since the plain x86-64 build has no FMA and
-// std::fma falls back to software on some runtimes, slowly and not always correctly. Either way
-// the bits are the same: every path answers only when its rounding is certain, and the correctly
-// rounded result is unique.
+// First stage, with AVX2 and FMA, four values at once and in registers (ExpFirst4 in the header):
+// plain double arithmetic, cheaper than the fast path, with its own error bound and a looser
+// rounding test; its uncertain lanes go on to the fast path. k is rounded from the exact product
+// x 256/ln2 in one FMA (so |r| <= ln2/512 still), r1 = x - k kStep1 is exact as above, and
+// r = r1 - k C2 is rounded once, C2 the double nearest to
+// ln2/256 - kStep1 (within 2^-97.3). p = r + z ((1/2 + r/6) + z (1/24 + r/120)) with z = r r
+// approximates e^r - 1, and t = hi p + (lo + lo r), each FMA rounding once, gives
+// e^x / 2^(k>>8) = hi + t. Error bound, in units of 2^-62, for hi + t against the exact value:
+// r (half an ulp of r < 2^-9, 2^-63, and the constant, 2^-79.2, times hi < 2): 1.0015; rounding
+// p: 1; rounding t: 1; the truncated series (|r|^6 / 720 times hi): 0.069; z times its factor:
+// 0.003; lo times p - r, left out: 0.001. Below 3.08 units. Rounding test as above with
+// B = 1.5 2^-60 = 6 units: fl(t +- B) moves t by at least B minus half an ulp of t (|t| < 2^-8,
+// so 1 unit), 5 units, beyond the error. The test fails within about B of a midpoint, about one
+// input in a hundred. The scaling as above: where the test passes the result is e^x rounded, a
+// normal double in the domain, so adding k >> 8 to its exponent field is exact. An FMA gives the
+// exact result rounded once, on every processor; the first stage answers only where its rounding is
+// certain, so its results are the correctly rounded ones and the same bits as the other paths'.
+//
+// The fast path's two-product by Dekker's splitting needs no FMA: the plain x86-64 build has none,
+// and std::fma falls back to software on some runtimes, slowly and not always correctly.
 
 namespace zelk {
 
-namespace {
+namespace detail {
 
-// 2^(i/256) as hi + lo, hi the nearest double and lo the nearest double to the rest.
-struct Power {
-    double hi;
-    double lo;
-};
-constexpr Power kTable[256] = {
+constexpr ExpPower kExpPowers[256] = {
     {0x1p+0, 0x0p+0},
     {0x1.00b1afa5abcbfp+0, -0x1.4f6b2a7609f71p-55},
     {0x1.0163da9fb3335p+0, 0x1.b61299ab8cdb7p-54},
@@ -341,12 +349,19 @@ constexpr Power kTable[256] = {
     {0x1.fe9d96b2a23d9p+0, 0x1.4a6037442fde3p-56},
 };
 
-constexpr double kInvStep = 0x1.71547652b82fep+8;  // 256 / ln2
-constexpr double kStep1 = 0x1.62e42fef8p-9;        // ln2 / 256 in three parts, see above
+}  // namespace detail
+
+namespace {
+
+using Power = detail::ExpPower;
+constexpr const Power* kTable = detail::kExpPowers;
+
+constexpr double kInvStep = detail::kExpInvStep;  // 256 / ln2
+constexpr double kStep1 = detail::kExpStep1;      // ln2 / 256 in three parts, see above
 constexpr double kStep2 = 0x1.1cf79abc8p-44;
 constexpr double kStep3 = 0x1.e3b39803f2f6bp-80;
 // Adding it rounds a double below 2^51 in magnitude to an integer, which its low bits then hold.
-constexpr double kShifter = 0x1.8p52;
+constexpr double kShifter = detail::kExpShifter;
 constexpr double kSplitter = 134217729.0;  // 2^27 + 1, Veltkamp's splitting
 constexpr double kC3 = 1.0 / 6.0;
 constexpr double kC4 = 1.0 / 24.0;
@@ -354,10 +369,10 @@ constexpr double kC5 = 1.0 / 120.0;
 constexpr double kC6 = 1.0 / 720.0;
 constexpr double kBound = 0x1p-68;  // B of the rounding test
 
-constexpr double kOverflow = 0x1.62e42fefa39efp+9;  // 709.78...: above it e^x rounds to +inf
-constexpr double kFastLowest = -708.396;            // e^x > 2^-1022 from here on
-constexpr double kZeroBelow = -746.0;               // e^x < 2^-1076 rounds to +0
-constexpr double kOne = 0x1p-54;                    // below it in magnitude e^x rounds to 1
+constexpr double kOverflow = detail::kExpOverflow;      // 709.78...: above it e^x rounds to +inf
+constexpr double kFastLowest = detail::kExpFastLowest;  // e^x > 2^-1022 from here on
+constexpr double kZeroBelow = -746.0;                   // e^x < 2^-1076 rounds to +0
+constexpr double kOne = 0x1p-54;                        // below it in magnitude e^x rounds to 1
 
 [[gnu::always_inline]] inline bool InFastDomain(double x) {
     return x >= kFastLowest && x <= kOverflow && std::fabs(x) >= kOne;
@@ -605,115 +620,42 @@ double Exp(double x) {
 }
 
 #ifdef ZELK_AVX2
-
 namespace {
 
-// The fast path of four values, one per lane, operation for operation that of Fast: every lane
-// gets exactly its bits. The lanes outside the domain or failing the rounding test go through Exp.
-template <bool Fma>
-__attribute__((target("avx2,fma"))) void Exp4Avx2(const double* xs, double* ys) {
-    // Loaded one by one: the caller has just stored them one by one, and a wide load would wait
-    // until those stores reach the cache.
-    const __m256d x = _mm256_set_pd(xs[3], xs[2], xs[1], xs[0]);
-    const __m256d shifter = _mm256_set1_pd(kShifter);
-    const __m256d shifted = _mm256_add_pd(_mm256_mul_pd(x, _mm256_set1_pd(kInvStep)), shifter);
-    const __m256d kd = _mm256_sub_pd(shifted, shifter);
-    const __m256i k = _mm256_sub_epi64(_mm256_castpd_si256(shifted), _mm256_castpd_si256(shifter));
-    const __m256i i = _mm256_and_si256(k, _mm256_set1_epi64x(255));
-
-    const __m256d r1 = _mm256_sub_pd(x, _mm256_mul_pd(kd, _mm256_set1_pd(kStep1)));
-    const __m256d m2 = _mm256_mul_pd(kd, _mm256_set1_pd(kStep2));
-    const __m256d rh = _mm256_sub_pd(r1, m2);
-    const __m256d back = _mm256_sub_pd(rh, r1);
-    const __m256d rl = _mm256_sub_pd(
-        _mm256_sub_pd(_mm256_sub_pd(r1, _mm256_sub_pd(rh, back)), _mm256_add_pd(m2, back)),
-        _mm256_mul_pd(kd, _mm256_set1_pd(kStep3)));
-
-    const __m256d z = _mm256_mul_pd(rh, rh);
-    const __m256d c = _mm256_add_pd(
-        _mm256_add_pd(_mm256_set1_pd(0.5), _mm256_mul_pd(rh, _mm256_set1_pd(kC3))),
-        _mm256_mul_pd(z, _mm256_add_pd(_mm256_add_pd(_mm256_set1_pd(kC4),
-                                                     _mm256_mul_pd(rh, _mm256_set1_pd(kC5))),
-                                       _mm256_mul_pd(z, _mm256_set1_pd(kC6)))));
-    const __m256d s = _mm256_add_pd(_mm256_mul_pd(z, c), _mm256_add_pd(rl, _mm256_mul_pd(rh, rl)));
-
-    // The table read lane by lane: a gather is slower on many processors.
-    alignas(32) uint64_t index[4];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(index), i);
-    const Power& p0 = kTable[index[0]];
-    const Power& p1 = kTable[index[1]];
-    const Power& p2 = kTable[index[2]];
-    const Power& p3 = kTable[index[3]];
-    const __m256d hi = _mm256_set_pd(p3.hi, p2.hi, p1.hi, p0.hi);
-    const __m256d lo = _mm256_set_pd(p3.lo, p2.lo, p1.lo, p0.lo);
-    const __m256d ph = _mm256_mul_pd(hi, rh);
-    __m256d pl;
-    if constexpr (Fma) {
-        // The exact error of the product, the same value as the splitting's.
-        pl = _mm256_fmsub_pd(hi, rh, ph);
-    } else {
-        const __m256d splitter = _mm256_set1_pd(kSplitter);
-        const __m256d ha = _mm256_mul_pd(hi, splitter);
-        const __m256d hh = _mm256_sub_pd(ha, _mm256_sub_pd(ha, hi));
-        const __m256d hl = _mm256_sub_pd(hi, hh);
-        const __m256d ra = _mm256_mul_pd(rh, splitter);
-        const __m256d rhh = _mm256_sub_pd(ra, _mm256_sub_pd(ra, rh));
-        const __m256d rhl = _mm256_sub_pd(rh, rhh);
-        pl = _mm256_add_pd(_mm256_add_pd(_mm256_add_pd(_mm256_sub_pd(_mm256_mul_pd(hh, rhh), ph),
-                                                       _mm256_mul_pd(hh, rhl)),
-                                         _mm256_mul_pd(hl, rhh)),
-                           _mm256_mul_pd(hl, rhl));
-    }
-    const __m256d sh = _mm256_add_pd(hi, ph);
-    const __m256d se = _mm256_sub_pd(ph, _mm256_sub_pd(sh, hi));
-    const __m256d low = _mm256_add_pd(
-        _mm256_mul_pd(hi, s),
-        _mm256_add_pd(lo, _mm256_add_pd(se, _mm256_add_pd(pl, _mm256_mul_pd(lo, rh)))));
-
-    const __m256d bound = _mm256_set1_pd(kBound);
-    const __m256d up = _mm256_add_pd(sh, _mm256_add_pd(low, bound));
-    const __m256d down = _mm256_add_pd(sh, _mm256_sub_pd(low, bound));
-    // The domain, as InFastDomain: ordered comparisons, so a NaN lane leaves it.
-    const __m256d magnitude = _mm256_andnot_pd(_mm256_set1_pd(-0.0), x);
-    const __m256d good =
-        _mm256_and_pd(_mm256_and_pd(_mm256_cmp_pd(x, _mm256_set1_pd(kFastLowest), _CMP_GE_OQ),
-                                    _mm256_cmp_pd(x, _mm256_set1_pd(kOverflow), _CMP_LE_OQ)),
-                      _mm256_and_pd(_mm256_cmp_pd(magnitude, _mm256_set1_pd(kOne), _CMP_GE_OQ),
-                                    _mm256_cmp_pd(up, down, _CMP_EQ_OQ)));
-    const __m256i scale = _mm256_slli_epi64(_mm256_sub_epi64(k, i), 44);
-    const __m256d y =
-        _mm256_castsi256_pd(_mm256_add_epi64(_mm256_castpd_si256(_mm256_add_pd(sh, low)), scale));
-    _mm256_storeu_pd(ys, y);
-    const int mask = _mm256_movemask_pd(good);
-    if (mask != 0xf) [[unlikely]] {
-        for (int j = 0; j < 4; ++j) {
-            if ((mask & (1 << j)) == 0) {
-                ys[j] = detail::ExpSlow(xs[j]);
-            }
-        }
-    }
+[[gnu::target("avx2,fma")]] int FirstStage4(const double* x, double* y) {
+    int certain;
+    const __m256d e = detail::ExpFirst4(_mm256_loadu_pd(x), certain);
+    _mm256_storeu_pd(y, e);
+    return certain;
 }
 
 }  // namespace
-
 #endif
 
-void Exp4(const double* x, double* y) {
+namespace detail {
+
+int ExpFirstStage4(const double* x, double* y) {
 #ifdef ZELK_AVX2
-    if (detail::UseAvx2()) {
-        static const bool fma = [] {
-            __builtin_cpu_init();
-            return __builtin_cpu_supports("fma") != 0;
-        }();
-        if (fma) {
-            Exp4Avx2<true>(x, y);
-        } else {
-            Exp4Avx2<false>(x, y);
-        }
-        return;
+    if (UseAvx2Fma()) {
+        return FirstStage4(x, y);
     }
 #endif
-    detail::Exp4Plain(x, y);
+    static_cast<void>(x);
+    static_cast<void>(y);
+    return 0;
+}
+
+}  // namespace detail
+
+void Exp4(const double* x, double* y) {
+    const int certain = detail::ExpFirstStage4(x, y);
+    if (certain != 0xf) [[unlikely]] {
+        for (int j = 0; j < 4; ++j) {
+            if ((certain & (1 << j)) == 0) {
+                y[j] = Exp(x[j]);
+            }
+        }
+    }
 }
 
 }  // namespace zelk

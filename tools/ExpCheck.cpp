@@ -2,6 +2,8 @@
 // tools/exp-check.
 //   random N SEED    N random inputs (half uniform over the activation's range and beyond, half
 //                    of random bits within it), every difference printed, a summary at the end
+//   stages N SEED    the same N random inputs four at a time: Exp4, whose first stage answers
+//                    for most lanes, against Exp (which "random" holds to MPFR)
 //   search N SEED    N runs of 2^20 consecutive doubles from random starts; prints the inputs
 //                    whose e^x comes closest to a midpoint between two doubles, with the bits of
 //                    agreement after the rounding bit
@@ -48,6 +50,17 @@ int MidpointBits(double x) {
 
 }  // namespace
 
+// Half uniform over the activation's range and beyond, half random bits of magnitude below 1024:
+// every binade from 2^-60 on, equally often.
+double RandomInput(uint64_t n, std::mt19937_64& random) {
+    if ((n & 1) == 0) {
+        return std::uniform_real_distribution<double>(-750.0, 712.0)(random);
+    }
+    const uint64_t bits = random();
+    const uint64_t exponent = 963 + (bits >> 52) % 70;
+    return std::bit_cast<double>((bits & 0x800fffffffffffffu) | (exponent << 52));
+}
+
 int main(int argc, char** argv) {
     if (argc != 4) {
         std::fprintf(stderr, "usage: ExpCheck random|search N SEED\n");
@@ -57,19 +70,10 @@ int main(int argc, char** argv) {
     std::mt19937_64 random(std::strtoull(argv[3], nullptr, 10));
     const auto start = std::chrono::steady_clock::now();
     if (std::strcmp(argv[1], "random") == 0) {
-        std::uniform_real_distribution<double> wide(-750.0, 712.0);
         uint64_t differences = 0;
         uint64_t slow = 0;
         for (uint64_t n = 0; n < count; ++n) {
-            double x;
-            if ((n & 1) == 0) {
-                x = wide(random);
-            } else {
-                // Random bits of magnitude below 1024: every binade from 2^-60 on, equally often.
-                const uint64_t bits = random();
-                const uint64_t exponent = 963 + (bits >> 52) % 70;
-                x = std::bit_cast<double>((bits & 0x800fffffffffffffu) | (exponent << 52));
-            }
+            const double x = RandomInput(n, random);
             double fast;
             if (!zelk::detail::ExpFast(x, fast)) {
                 ++slow;
@@ -92,6 +96,33 @@ int main(int argc, char** argv) {
             "%" PRIu64 " inputs, %" PRIu64 " differences, %" PRIu64
             " through the slow path (outside the fast domain or failing its test), %.0f s\n",
             count, differences, slow, seconds);
+        return differences == 0 ? 0 : 1;
+    }
+    if (std::strcmp(argv[1], "stages") == 0) {
+        uint64_t differences = 0;
+        uint64_t uncertain = 0;
+        for (uint64_t n = 0; n < count; n += 4) {
+            double x[4];
+            for (uint64_t j = 0; j < 4; ++j) {
+                x[j] = RandomInput(n + j, random);
+            }
+            double y[4];
+            uncertain +=
+                4 - std::popcount(static_cast<unsigned>(zelk::detail::ExpFirstStage4(x, y)));
+            zelk::Exp4(x, y);
+            for (const int j : {0, 1, 2, 3}) {
+                if (std::bit_cast<uint64_t>(y[j]) != std::bit_cast<uint64_t>(zelk::Exp(x[j]))) {
+                    ++differences;
+                    std::printf("difference: x = %a exp4 = %a exp = %a\n", x[j], y[j],
+                                zelk::Exp(x[j]));
+                }
+            }
+        }
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        std::printf("%" PRIu64 " inputs, %" PRIu64 " differences, %" PRIu64
+                    " lanes left by the first stage, %.0f s\n",
+                    count, differences, uncertain, seconds);
         return differences == 0 ? 0 : 1;
     }
     if (std::strcmp(argv[1], "search") == 0) {
