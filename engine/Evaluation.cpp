@@ -172,24 +172,22 @@ std::size_t Synapses(const Neuron& neuron, std::size_t below) {
 // The potential of a neuron from its sum over the synapses; the bias term comes last. It is kept
 // in the pass's own buffer too, where its output will go: an overflow reporter may run another
 // pass on the same network before the activation reads it.
-inline void Finish(Neuron& neuron, double sum, double* output) {
+inline double Finish(Neuron& neuron, double sum, double* output) {
     sum = sum + neuron.BiasWeight * kBiasInput;
     neuron.Potential = sum;
     *output = sum;
+    return sum;
 }
 
 #ifdef ZELK_AVX2
-// Activate4 in registers, where the first stage of the exponential guarantees every lane and each
-// t lies between the limits (no report, no NaN); false, with nothing written, elsewhere. The
-// potentials are loaded one by one, as they were just stored, and 1 / (e + 1) is divided lane by
-// lane as the scalar code divides.
-[[gnu::target("avx2,fma")]] bool Activate4Avx2(Neuron* neurons, std::size_t n, double* values) {
-    const __m128d v0 = _mm_load_sd(values);
-    const __m128d v1 = _mm_load_sd(values + std::min<std::size_t>(1, n - 1));
-    const __m128d v2 = _mm_load_sd(values + std::min<std::size_t>(2, n - 1));
-    const __m128d v3 = _mm_load_sd(values + std::min<std::size_t>(3, n - 1));
-    const __m256d potential = _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_unpacklo_pd(v0, v1)),
-                                                   _mm_unpacklo_pd(v2, v3), 1);
+// The outputs of n <= 4 neurons from their potentials in a register (unused lanes repeat the last
+// neuron's), where the first stage of the exponential guarantees every lane and each t lies
+// between the limits (no report, no NaN); false, with nothing written, elsewhere. 1 / (e + 1) is
+// divided lane by lane as the scalar code divides.
+[[gnu::target("avx2,fma"), gnu::always_inline]] inline bool ActivateVector(Neuron* neurons,
+                                                                           std::size_t n,
+                                                                           double* values,
+                                                                           __m256d potential) {
     const __m256d t = _mm256_sub_pd(_mm256_set1_pd(kThreshold), potential);
     int certain;
     const __m256d e = detail::ExpFirst4(t, certain);
@@ -199,14 +197,25 @@ inline void Finish(Neuron& neuron, double sum, double* output) {
     if ((certain & between) != 0xf) [[unlikely]] {
         return false;
     }
-    alignas(32) double output[4];
-    _mm256_store_pd(output,
-                    _mm256_div_pd(_mm256_set1_pd(1.0), _mm256_add_pd(e, _mm256_set1_pd(1.0))));
+    double output[4];
+    _mm256_storeu_pd(output,
+                     _mm256_div_pd(_mm256_set1_pd(1.0), _mm256_add_pd(e, _mm256_set1_pd(1.0))));
     for (std::size_t b = 0; b < n; ++b) {
         neurons[b].Output = output[b];
         values[b] = output[b];
     }
     return true;
+}
+
+// ActivateVector on the potentials in `values`, loaded one by one as they were just stored.
+[[gnu::target("avx2,fma")]] bool Activate4Avx2(Neuron* neurons, std::size_t n, double* values) {
+    const __m128d v0 = _mm_load_sd(values);
+    const __m128d v1 = _mm_load_sd(values + std::min<std::size_t>(1, n - 1));
+    const __m128d v2 = _mm_load_sd(values + std::min<std::size_t>(2, n - 1));
+    const __m128d v3 = _mm_load_sd(values + std::min<std::size_t>(3, n - 1));
+    return ActivateVector(neurons, n, values,
+                          _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_unpacklo_pd(v0, v1)),
+                                               _mm_unpacklo_pd(v2, v3), 1));
 }
 #endif
 
@@ -256,6 +265,33 @@ void Activate(Layer& layer, double* outputs) {
     }
 }
 
+#ifdef ZELK_AVX2
+// A layer of fewer than four neurons: the sums as in ComputeLayer, and the potentials kept in a
+// register for the activation as well (lanes from j on take neuron j's).
+[[gnu::target("avx2,fma")]] void ComputeSmallLayerAvx2(Layer& layer, const Layer& below,
+                                                       std::size_t n, double* outputs) {
+    const Neuron* in = below.Neurons.data();
+    __m256d potentials = _mm256_setzero_pd();
+    std::size_t j = 0;
+    for (Neuron& neuron : layer.Neurons) {
+        const std::size_t m = Synapses(neuron, n);
+        const double* w = neuron.Weight.data();
+        double sum = 0.0;
+        for (std::size_t k = 0; k < m; ++k) {
+            sum = sum + w[k] * in[k].Output;
+        }
+        const __m256d all = _mm256_set1_pd(Finish(neuron, sum, outputs + j));
+        potentials = j == 0   ? all
+                     : j == 1 ? _mm256_blend_pd(potentials, all, 0b1110)
+                              : _mm256_blend_pd(potentials, all, 0b1100);
+        ++j;
+    }
+    if (j != 0 && !ActivateVector(layer.Neurons.data(), j, outputs, potentials)) {
+        Activate(layer, outputs);
+    }
+}
+#endif
+
 // The outputs of one layer, written to `outputs`, from the n outputs x of the layer below: first
 // every potential, then the activations four at a time.
 // Neurons with the same number of synapses are summed in blocks (16 with AVX2, otherwise 4); a
@@ -266,6 +302,12 @@ void ComputeLayer(Layer& layer, std::size_t count, const Layer& below, const dou
     // neurons below one at a time. (Loaded two at once from x, where they were just stored one at
     // a time, they would wait until the stores reach the cache, on every step of a small net.)
     if (count < 4) {
+#ifdef ZELK_AVX2
+        if (detail::UseAvx2Fma()) {
+            ComputeSmallLayerAvx2(layer, below, n, outputs);
+            return;
+        }
+#endif
         const Neuron* in = below.Neurons.data();
         double* potential = outputs;
         for (Neuron& neuron : layer.Neurons) {
