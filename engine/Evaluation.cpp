@@ -219,40 +219,24 @@ inline double Finish(Neuron& neuron, double sum, double* output) {
 }
 #endif
 
-// The outputs of n <= 4 neurons from their potentials in `values`, which they replace: each is
-// Logistic(0 - potential), the exponentials of the four computed together. Unused lanes repeat the
-// last neuron's value, so that they stay on the fast path; their results are dropped.
+// The outputs of n <= 4 neurons from their potentials in `values`, which they replace, one by
+// one: where the first stage cannot answer for all four, and without AVX2 and FMA.
+void ActivateLanes(Neuron* neurons, std::size_t n, double* values) {
+    for (std::size_t b = 0; b < n; ++b) {
+        const double output = Logistic(kThreshold - values[b]);
+        neurons[b].Output = output;
+        values[b] = output;
+    }
+}
+
+// The same, the four exponentials computed together where they can be.
 inline void Activate4(Neuron* neurons, std::size_t n, double* values) {
 #ifdef ZELK_AVX2
     if (detail::UseAvx2Fma() && Activate4Avx2(neurons, n, values)) [[likely]] {
         return;
     }
 #endif
-    double t[4];
-    double e[4];
-    for (std::size_t b = 0; b < 4; ++b) {
-        t[b] = kThreshold - values[std::min(b, n - 1)];
-    }
-    if (n == 1) {
-        e[0] = Exp(t[0]);
-    } else {
-        Exp4(t, e);
-    }
-    for (std::size_t b = 0; b < n; ++b) {
-        double output;
-        if (t[b] >= kExpOverflow) [[unlikely]] {
-            ReportOverflow();
-            output = 0.0;
-        } else if (t[b] <= kExpUnderflow) [[unlikely]] {
-            output = 1.0;
-        } else if (std::isnan(t[b])) [[unlikely]] {
-            output = 0.0;
-        } else {
-            output = 1.0 / (e[b] + 1.0);
-        }
-        neurons[b].Output = output;
-        values[b] = output;
-    }
+    ActivateLanes(neurons, n, values);
 }
 
 // The outputs of a layer from its potentials in `outputs`, four neurons at a time, in neuron order
@@ -287,7 +271,7 @@ void Activate(Layer& layer, double* outputs) {
         ++j;
     }
     if (j != 0 && !ActivateVector(layer.Neurons.data(), j, outputs, potentials)) {
-        Activate(layer, outputs);
+        ActivateLanes(layer.Neurons.data(), j, outputs);
     }
 }
 #endif

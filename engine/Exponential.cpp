@@ -67,21 +67,26 @@
 //
 // First stage, with AVX2 and FMA, four values at once and in registers (ExpFirst4 in the header):
 // plain double arithmetic, cheaper than the fast path, with its own error bound and a looser
-// rounding test; its uncertain lanes go on to the fast path. k is rounded from the exact product
-// x 256/ln2 in one FMA (so |r| <= ln2/512 still), r1 = x - k kStep1 is exact as above, and
-// r = r1 - k C2 is rounded once, C2 the double nearest to
-// ln2/256 - kStep1 (within 2^-97.3). p = r + z ((1/2 + r/6) + z (1/24 + r/120)) with z = r r
-// approximates e^r - 1, and t = hi p + (lo + lo r), each FMA rounding once, gives
-// e^x / 2^(k>>8) = hi + t. Error bound, in units of 2^-62, for hi + t against the exact value:
-// r (half an ulp of r < 2^-9, 2^-63, and the constant, 2^-79.2, times hi < 2): 1.0015; rounding
-// p: 1; rounding t: 1; the truncated series (|r|^6 / 720 times hi): 0.069; z times its factor:
-// 0.003; lo times p - r, left out: 0.001. Below 3.08 units. Rounding test as above with
-// B = 1.5 2^-60 = 6 units: fl(t +- B) moves t by at least B minus half an ulp of t (|t| < 2^-8,
-// so 1 unit), 5 units, beyond the error. The test fails within about B of a midpoint, about one
-// input in a hundred. The scaling as above: where the test passes the result is e^x rounded, a
-// normal double in the domain, so adding k >> 8 to its exponent field is exact. An FMA gives the
-// exact result rounded once, on every processor; the first stage answers only where its rounding is
-// certain, so its results are the correctly rounded ones and the same bits as the other paths'.
+// rounding test; its uncertain lanes go on to the fast path.
+// - k is rounded from the exact product x 256/ln2 in one FMA, so |r| <= ln2/512 still.
+// - r1 = x - k kStep1 is exact as above; r = r1 - k C2, with C2 the double nearest to
+//   ln2/256 - kStep1 (within 2^-97.3) and k C2 computed beside r1 (below 2^-25.7, rounded
+//   within 2^-79).
+// - p = r + z ((1/2 + r/6) + z (1/24 + r/120)), z = r r, approximates e^r - 1.
+// - t = hi p + (lo + lo r), each FMA rounding once, so that e^x / 2^(k>>8) = hi + t.
+// Error bound, in units of 2^-62, for hi + t against the exact value:
+// - r: half an ulp of r < 2^-9 (2^-63), k C2 (2^-79) and the constant (2^-79.2), times hi < 2:
+//   1.0016;
+// - rounding p: 1; rounding t: 1;
+// - the truncated series, |r|^6 / 720 times hi: 0.069; z times its factor: 0.003;
+// - lo times p - r, left out: 0.001.
+// Together below 3.08 units. The rounding test as above, with B = 1.5 2^-60 = 6 units:
+// fl(t +- B) moves t by at least B minus half an ulp of t (|t| < 2^-8, so 1 unit), 5 units,
+// beyond the error. It fails within about B of a midpoint, about one input in a hundred. Where it
+// passes, the result is e^x rounded, a normal double in the domain, so adding k >> 8 to its
+// exponent field is exact. An FMA gives the exact result rounded once on every processor, and the
+// stage answers only where its rounding is certain: its results are the correctly rounded ones,
+// the same bits as the other paths give.
 //
 // The fast path's two-product by Dekker's splitting needs no FMA: the plain x86-64 build has none,
 // and std::fma falls back to software on some runtimes, slowly and not always correctly.

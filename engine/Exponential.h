@@ -49,14 +49,14 @@ extern const ExpPower kExpPowers[256];
 // kExpFastLowest to kExpOverflow, a NaN) hold anything and need Exp. Inlined into its callers, so
 // that the values never leave the registers.
 [[gnu::target("avx2,fma"), gnu::always_inline]] inline __m256d ExpFirst4(__m256d x, int& certain) {
-    // x = (k / 256) ln2 + r: k rounded by the shifter, r1 exact, r rounded once.
+    // x = (k / 256) ln2 + r: k rounded by the shifter, r1 exact, k C2 beside it, r rounded.
     const __m256d shifter = _mm256_set1_pd(kExpShifter);
     const __m256d shifted = _mm256_fmadd_pd(x, _mm256_set1_pd(kExpInvStep), shifter);
     const __m256d kd = _mm256_sub_pd(shifted, shifter);
     const __m256i k = _mm256_sub_epi64(_mm256_castpd_si256(shifted), _mm256_castpd_si256(shifter));
     const __m256i i = _mm256_and_si256(k, _mm256_set1_epi64x(255));
     const __m256d r1 = _mm256_fnmadd_pd(kd, _mm256_set1_pd(kExpStep1), x);
-    const __m256d r = _mm256_fnmadd_pd(kd, _mm256_set1_pd(0x1.1cf79abc9e3b4p-44), r1);
+    const __m256d r = _mm256_sub_pd(r1, _mm256_mul_pd(kd, _mm256_set1_pd(0x1.1cf79abc9e3b4p-44)));
 
     // p = r + r^2 (1/2 + r/6 + r^2 (1/24 + r/120)), near e^r - 1.
     const __m256d z = _mm256_mul_pd(r, r);
