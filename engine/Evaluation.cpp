@@ -126,9 +126,9 @@ void Sums4(const double* const* w, const double* x, std::size_t m, double* sums)
 // four neurons are loaded as (a0 a1 c0 c1) and (b0 b1 d0 d1) and interleaved into (a0 b0 c0 d0)
 // and (a1 b1 c1 d1).
 template <std::size_t Groups>
-__attribute__((target("avx2"))) void SumsAvx2(const double* const* w, const double* x,
-                                              std::size_t m, double* sums) {
-    __m256d s[Groups];
+[[gnu::target("avx2"), gnu::always_inline]] inline void SumsInRegisters(const double* const* w,
+                                                                        const double* x,
+                                                                        std::size_t m, __m256d* s) {
     for (std::size_t g = 0; g < Groups; ++g) {
         s[g] = _mm256_setzero_pd();
     }
@@ -154,6 +154,13 @@ __attribute__((target("avx2"))) void SumsAvx2(const double* const* w, const doub
             s[g] = _mm256_add_pd(s[g], _mm256_mul_pd(v, xk));
         }
     }
+}
+
+template <std::size_t Groups>
+[[gnu::target("avx2")]] void SumsAvx2(const double* const* w, const double* x, std::size_t m,
+                                      double* sums) {
+    __m256d s[Groups];
+    SumsInRegisters<Groups>(w, x, m, s);
     for (std::size_t g = 0; g < Groups; ++g) {
         _mm256_storeu_pd(sums + 4 * g, s[g]);
     }
@@ -180,29 +187,66 @@ inline double Finish(Neuron& neuron, double sum, double* output) {
 }
 
 #ifdef ZELK_AVX2
+// e with Exp(t) in the lanes that the first stage left.
+[[gnu::target("avx2"), gnu::noinline, gnu::cold]] __m256d ExpUncertainLanes(__m256d t, __m256d e,
+                                                                            int certain) {
+    double ts[4];
+    double es[4];
+    _mm256_storeu_pd(ts, t);
+    _mm256_storeu_pd(es, e);
+    for (int b = 0; b < 4; ++b) {
+        if ((certain & (1 << b)) == 0) {
+            es[b] = Exp(ts[b]);
+        }
+    }
+    return _mm256_loadu_pd(es);
+}
+
 // The outputs of n <= 4 neurons from their potentials in a register (unused lanes repeat the last
-// neuron's), where the first stage of the exponential guarantees every lane and each t lies
-// between the limits (no report, no NaN); false, with nothing written, elsewhere. 1 / (e + 1) is
-// divided lane by lane as the scalar code divides.
+// neuron's), where each t lies between the limits (no report, no NaN); false, with nothing
+// written, elsewhere. The lanes that the exponential's first stage leaves go through Exp. 1 / (e +
+// 1) is divided lane by lane as the scalar code divides.
 [[gnu::target("avx2,fma"), gnu::always_inline]] inline bool ActivateVector(Neuron* neurons,
                                                                            std::size_t n,
                                                                            double* values,
                                                                            __m256d potential) {
     const __m256d t = _mm256_sub_pd(_mm256_set1_pd(kThreshold), potential);
     int certain;
-    const __m256d e = detail::ExpFirst4(t, certain);
+    __m256d e = detail::ExpFirst4(t, certain);
     const int between = _mm256_movemask_pd(
         _mm256_and_pd(_mm256_cmp_pd(t, _mm256_set1_pd(kExpOverflow), _CMP_LT_OQ),
                       _mm256_cmp_pd(t, _mm256_set1_pd(kExpUnderflow), _CMP_GT_OQ)));
-    if ((certain & between) != 0xf) [[unlikely]] {
+    if (between != 0xf) [[unlikely]] {
         return false;
     }
-    double output[4];
-    _mm256_storeu_pd(output,
-                     _mm256_div_pd(_mm256_set1_pd(1.0), _mm256_add_pd(e, _mm256_set1_pd(1.0))));
-    for (std::size_t b = 0; b < n; ++b) {
-        neurons[b].Output = output[b];
-        values[b] = output[b];
+    if (certain != 0xf) [[unlikely]] {
+        e = ExpUncertainLanes(t, e, certain);
+    }
+    const __m256d output =
+        _mm256_div_pd(_mm256_set1_pd(1.0), _mm256_add_pd(e, _mm256_set1_pd(1.0)));
+    // Stored straight from the register: the layer above reads `values` next.
+    const __m128d low = _mm256_castpd256_pd128(output);
+    const __m128d high = _mm256_extractf128_pd(output, 1);
+    if (n == 4) {
+        _mm256_storeu_pd(values, output);
+    } else {
+        _mm_store_sd(values, low);
+        if (n > 1) {
+            _mm_storeh_pd(values + 1, low);
+        }
+        if (n > 2) {
+            _mm_store_sd(values + 2, high);
+        }
+    }
+    _mm_store_sd(&neurons[0].Output, low);
+    if (n > 1) {
+        _mm_storeh_pd(&neurons[1].Output, low);
+    }
+    if (n > 2) {
+        _mm_store_sd(&neurons[2].Output, high);
+    }
+    if (n > 3) {
+        _mm_storeh_pd(&neurons[3].Output, high);
     }
     return true;
 }
@@ -248,6 +292,42 @@ void Activate(Layer& layer, double* outputs) {
         Activate4(neurons + j, std::min<std::size_t>(count - j, 4), outputs + j);
     }
 }
+
+#ifdef ZELK_AVX2
+// A layer of four to sixteen neurons with the same number of synapses, one block: the sums stay in
+// registers, take the bias term lane by lane as Finish adds it, and go on to the activation once
+// every potential is stored (the lanes beyond the layer repeat its last neuron).
+template <std::size_t Groups>
+[[gnu::target("avx2,fma")]] void ComputeWholeBlockAvx2(Layer& layer, const double* const* w,
+                                                       const double* x, std::size_t m,
+                                                       double* outputs) {
+    Neuron* neurons = layer.Neurons.data();
+    const std::size_t count = layer.Neurons.size();
+    __m256d s[Groups];
+    SumsInRegisters<Groups>(w, x, m, s);
+    for (std::size_t g = 0; g < Groups; ++g) {
+        const std::size_t first = 4 * g;
+        const auto bias = [&](std::size_t lane) {
+            return neurons[std::min(first + lane, count - 1)].BiasWeight;
+        };
+        s[g] = _mm256_add_pd(s[g], _mm256_mul_pd(_mm256_set_pd(bias(3), bias(2), bias(1), bias(0)),
+                                                 _mm256_set1_pd(kBiasInput)));
+        double potential[4];
+        _mm256_storeu_pd(potential, s[g]);
+        for (std::size_t b = first; b < std::min(first + 4, count); ++b) {
+            neurons[b].Potential = potential[b - first];
+            outputs[b] = potential[b - first];
+        }
+    }
+    for (std::size_t g = 0; g < Groups; ++g) {
+        const std::size_t first = 4 * g;
+        const std::size_t n = std::min<std::size_t>(count - first, 4);
+        if (!ActivateVector(neurons + first, n, outputs + first, s[g])) [[unlikely]] {
+            ActivateLanes(neurons + first, n, outputs + first);
+        }
+    }
+}
+#endif
 
 #ifdef ZELK_AVX2
 // A layer of fewer than four neurons: the sums as in ComputeLayer, and the potentials kept in a
@@ -324,6 +404,22 @@ void ComputeLayer(Layer& layer, std::size_t count, const Layer& below, const dou
             w[b] = w[block - 1];
         }
 #ifdef ZELK_AVX2
+        if (block == count && detail::UseAvx2Fma()) {
+            switch (filled / 4) {
+                case 1:
+                    ComputeWholeBlockAvx2<1>(layer, w, x, m, outputs);
+                    return;
+                case 2:
+                    ComputeWholeBlockAvx2<2>(layer, w, x, m, outputs);
+                    return;
+                case 3:
+                    ComputeWholeBlockAvx2<3>(layer, w, x, m, outputs);
+                    return;
+                default:
+                    ComputeWholeBlockAvx2<4>(layer, w, x, m, outputs);
+                    return;
+            }
+        }
         if (avx2) {
             switch (filled / 4) {
                 case 1:

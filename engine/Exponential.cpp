@@ -80,9 +80,9 @@
 // - rounding p: 1; rounding t: 1;
 // - the truncated series, |r|^6 / 720 times hi: 0.069; z times its factor: 0.003;
 // - lo times p - r, left out: 0.001.
-// Together below 3.08 units. The rounding test as above, with B = 1.5 2^-60 = 6 units:
-// fl(t +- B) moves t by at least B minus half an ulp of t (|t| < 2^-8, so 1 unit), 5 units,
-// beyond the error. It fails within about B of a midpoint, about one input in a hundred. Where it
+// Together below 3.08 units. The rounding test as above, with B = 1.0625 2^-60 = 4.25 units:
+// fl(t +- B) moves t by at least B minus half an ulp of t (|t| < 2^-8, so 1 unit), 3.25 units,
+// beyond the error. It fails within about B of a midpoint, about one input in 120. Where it
 // passes, the result is e^x rounded, a normal double in the domain, so adding k >> 8 to its
 // exponent field is exact. An FMA gives the exact result rounded once on every processor, and the
 // stage answers only where its rounding is certain: its results are the correctly rounded ones,

@@ -76,7 +76,7 @@ extern const ExpPower kExpPowers[256];
 
     // (hi + lo) e^r = hi + t, t = hi p + (lo + lo r).
     const __m256d t = _mm256_fmadd_pd(hi, p, _mm256_fmadd_pd(lo, r, lo));
-    const __m256d bound = _mm256_set1_pd(0x1.8p-60);
+    const __m256d bound = _mm256_set1_pd(0x1.1p-60);
     const __m256d up = _mm256_add_pd(hi, _mm256_add_pd(t, bound));
     const __m256d down = _mm256_add_pd(hi, _mm256_sub_pd(t, bound));
     const __m256d inside =
