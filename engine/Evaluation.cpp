@@ -176,6 +176,18 @@ std::size_t Synapses(const Neuron& neuron, std::size_t below) {
     return std::min(std::min(declared, neuron.Weight.size()), below);
 }
 
+// A neuron's sum over its synapses, reading the outputs of the n neurons below one at a time.
+[[gnu::always_inline]] inline double SumOverSynapses(const Neuron& neuron, const Neuron* in,
+                                                     std::size_t n) {
+    const std::size_t m = Synapses(neuron, n);
+    const double* w = neuron.Weight.data();
+    double sum = 0.0;
+    for (std::size_t k = 0; k < m; ++k) {
+        sum = sum + w[k] * in[k].Output;
+    }
+    return sum;
+}
+
 // The potential of a neuron from its sum over the synapses; the bias term comes last. It is kept
 // in the pass's own buffer too, where its output will go: an overflow reporter may run another
 // pass on the same network before the activation reads it.
@@ -338,13 +350,8 @@ template <std::size_t Groups>
     __m256d potentials = _mm256_setzero_pd();
     std::size_t j = 0;
     for (Neuron& neuron : layer.Neurons) {
-        const std::size_t m = Synapses(neuron, n);
-        const double* w = neuron.Weight.data();
-        double sum = 0.0;
-        for (std::size_t k = 0; k < m; ++k) {
-            sum = sum + w[k] * in[k].Output;
-        }
-        const __m256d all = _mm256_set1_pd(Finish(neuron, sum, outputs + j));
+        const __m256d all =
+            _mm256_set1_pd(Finish(neuron, SumOverSynapses(neuron, in, n), outputs + j));
         potentials = j == 0   ? all
                      : j == 1 ? _mm256_blend_pd(potentials, all, 0b1110)
                               : _mm256_blend_pd(potentials, all, 0b1100);
@@ -375,13 +382,7 @@ void ComputeLayer(Layer& layer, std::size_t count, const Layer& below, const dou
         const Neuron* in = below.Neurons.data();
         double* potential = outputs;
         for (Neuron& neuron : layer.Neurons) {
-            const std::size_t m = Synapses(neuron, n);
-            const double* w = neuron.Weight.data();
-            double sum = 0.0;
-            for (std::size_t k = 0; k < m; ++k) {
-                sum = sum + w[k] * in[k].Output;
-            }
-            Finish(neuron, sum, potential++);
+            Finish(neuron, SumOverSynapses(neuron, in, n), potential++);
         }
         Activate(layer, outputs);
         return;
