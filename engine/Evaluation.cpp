@@ -216,8 +216,8 @@ inline double Finish(Neuron& neuron, double sum, double* output) {
 
 // The outputs of n <= 4 neurons from their potentials in a register (unused lanes repeat the last
 // neuron's), where each t lies between the limits (no report, no NaN); false, with nothing
-// written, elsewhere. The lanes that the exponential's first stage leaves go through Exp. 1 / (e +
-// 1) is divided lane by lane as the scalar code divides.
+// written, elsewhere. The lanes that the exponential's first stage leaves go through Exp. Each
+// output is 1 / (e + 1), divided lane by lane as the scalar code divides.
 [[gnu::target("avx2,fma"), gnu::always_inline]] inline bool ActivateVector(Neuron* neurons,
                                                                            std::size_t n,
                                                                            double* values,
