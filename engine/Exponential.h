@@ -49,30 +49,32 @@ extern const ExpPower kExpPowers[256];
 // kExpFastLowest to kExpOverflow, a NaN) hold anything and need Exp. Inlined into its callers, so
 // that the values never leave the registers.
 [[gnu::target("avx2,fma"), gnu::always_inline]] inline __m256d ExpFirst4(__m256d x, int& certain) {
-    // x = (k / 256) ln2 + r: k rounded by the shifter, r1 exact, k C2 beside it, r rounded.
+    // x = (k / 256) ln2 + r: k rounded by the shifter, r1 exact, k C2 beside it, r rounded. The
+    // bits of the shifted value 1.5 2^52 + k are those of 1.5 2^52 plus k, as integers (wherever
+    // |k| < 2^51, which covers the domain), and the low byte of 1.5 2^52 is 0.
     const __m256d shifter = _mm256_set1_pd(kExpShifter);
     const __m256d shifted = _mm256_fmadd_pd(x, _mm256_set1_pd(kExpInvStep), shifter);
     const __m256d kd = _mm256_sub_pd(shifted, shifter);
-    const __m256i k = _mm256_sub_epi64(_mm256_castpd_si256(shifted), _mm256_castpd_si256(shifter));
-    const __m256i i = _mm256_and_si256(k, _mm256_set1_epi64x(255));
     const __m256d r1 = _mm256_fnmadd_pd(kd, _mm256_set1_pd(kExpStep1), x);
     const __m256d r = _mm256_sub_pd(r1, _mm256_mul_pd(kd, _mm256_set1_pd(0x1.1cf79abc9e3b4p-44)));
+
+    // The table read lane by lane, at k & 255: the low byte of the shifted value, taken straight
+    // into general registers (so below 256, whatever x is) while the polynomial goes on.
+    const __m256i bits = _mm256_castpd_si256(shifted);
+    const __m128i b01 = _mm256_castsi256_si128(bits);
+    const __m128i b23 = _mm256_extracti128_si256(bits, 1);
+    const ExpPower& p0 = kExpPowers[static_cast<uint8_t>(_mm_cvtsi128_si64(b01))];
+    const ExpPower& p1 = kExpPowers[static_cast<uint8_t>(_mm_extract_epi64(b01, 1))];
+    const ExpPower& p2 = kExpPowers[static_cast<uint8_t>(_mm_cvtsi128_si64(b23))];
+    const ExpPower& p3 = kExpPowers[static_cast<uint8_t>(_mm_extract_epi64(b23, 1))];
+    const __m256d hi = _mm256_set_pd(p3.hi, p2.hi, p1.hi, p0.hi);
+    const __m256d lo = _mm256_set_pd(p3.lo, p2.lo, p1.lo, p0.lo);
 
     // p = r + r^2 (1/2 + r/6 + r^2 (1/24 + r/120)), near e^r - 1.
     const __m256d z = _mm256_mul_pd(r, r);
     const __m256d a = _mm256_fmadd_pd(r, _mm256_set1_pd(1.0 / 6.0), _mm256_set1_pd(0.5));
     const __m256d b = _mm256_fmadd_pd(r, _mm256_set1_pd(1.0 / 120.0), _mm256_set1_pd(1.0 / 24.0));
     const __m256d p = _mm256_fmadd_pd(z, _mm256_fmadd_pd(z, b, a), r);
-
-    // The table read lane by lane (every index is below 256, whatever x is).
-    const __m128i i01 = _mm256_castsi256_si128(i);
-    const __m128i i23 = _mm256_extracti128_si256(i, 1);
-    const ExpPower& p0 = kExpPowers[_mm_cvtsi128_si64(i01)];
-    const ExpPower& p1 = kExpPowers[_mm_extract_epi64(i01, 1)];
-    const ExpPower& p2 = kExpPowers[_mm_cvtsi128_si64(i23)];
-    const ExpPower& p3 = kExpPowers[_mm_extract_epi64(i23, 1)];
-    const __m256d hi = _mm256_set_pd(p3.hi, p2.hi, p1.hi, p0.hi);
-    const __m256d lo = _mm256_set_pd(p3.lo, p2.lo, p1.lo, p0.lo);
 
     // (hi + lo) e^r = hi + t, t = hi p + (lo + lo r).
     const __m256d t = _mm256_fmadd_pd(hi, p, _mm256_fmadd_pd(lo, r, lo));
@@ -84,8 +86,11 @@ extern const ExpPower kExpPowers[256];
                       _mm256_cmp_pd(x, _mm256_set1_pd(kExpOverflow), _CMP_LE_OQ));
     certain = _mm256_movemask_pd(_mm256_and_pd(inside, _mm256_cmp_pd(up, down, _CMP_EQ_OQ)));
 
-    // Times 2^(k >> 8): (k - i) << 44 is (k >> 8) << 52, in the exponent field.
-    const __m256i scale = _mm256_slli_epi64(_mm256_sub_epi64(k, i), 44);
+    // Times 2^(k >> 8): the shifted value's bits moved up by 44 are k << 44 (what stood above k
+    // leaves the word), and without the bits of k & 255 they are (k >> 8) << 52, in the exponent
+    // field.
+    const __m256i scale =
+        _mm256_andnot_si256(_mm256_set1_epi64x(int64_t{255} << 44), _mm256_slli_epi64(bits, 44));
     return _mm256_castsi256_pd(_mm256_add_epi64(_mm256_castpd_si256(_mm256_add_pd(hi, t)), scale));
 }
 
