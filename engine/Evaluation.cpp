@@ -19,6 +19,8 @@ constexpr double kBiasInput = -1.0;
 constexpr double kThreshold = 0.0;
 constexpr char kSeparator = '-';
 constexpr char kQuote = '"';
+// Below this many neurons a layer is summed neuron by neuron: blocks gain nothing.
+constexpr std::size_t kSmallLayer = 4;
 
 // Beyond these exponents e^t counts as overflowed (the output is 0) or as 0 (the output is 1).
 constexpr double kExpOverflow = 709.7822265625;
@@ -176,13 +178,15 @@ std::size_t Synapses(const Neuron& neuron, std::size_t below) {
     return std::min(std::min(declared, neuron.Weight.size()), below);
 }
 
-// A neuron's sum over its synapses, reading the outputs of the n neurons below one at a time.
+// A neuron's sum over its synapses, reading the outputs of the n neurons below one at a time. With
+// at most `most` of them (a bound that keeps the compiler from widening the loop).
+template <std::size_t most = SIZE_MAX>
 [[gnu::always_inline]] inline double SumOverSynapses(const Neuron& neuron, const Neuron* in,
                                                      std::size_t n) {
     const std::size_t m = Synapses(neuron, n);
     const double* w = neuron.Weight.data();
     double sum = 0.0;
-    for (std::size_t k = 0; k < m; ++k) {
+    for (std::size_t k = 0; k < most && k < m; ++k) {
         sum = sum + w[k] * in[k].Output;
     }
     return sum;
@@ -343,22 +347,31 @@ template <std::size_t Groups>
 
 #ifdef ZELK_AVX2
 // A layer of fewer than four neurons: the sums as in ComputeLayer, and the potentials kept in a
-// register for the activation as well (lanes from j on take neuron j's).
-[[gnu::target("avx2,fma")]] void ComputeSmallLayerAvx2(Layer& layer, const Layer& below,
-                                                       std::size_t n, double* outputs) {
+// register for the activation as well (lanes from j on take neuron j's). False, with the
+// potentials in `outputs`, where ActivateVector cannot take them. At most `most` neurons below.
+template <std::size_t most = SIZE_MAX>
+[[gnu::target("avx2,fma"), gnu::always_inline]] inline bool SmallLayerVector(Layer& layer,
+                                                                             const Layer& below,
+                                                                             std::size_t n,
+                                                                             double* outputs) {
     const Neuron* in = below.Neurons.data();
     __m256d potentials = _mm256_setzero_pd();
     std::size_t j = 0;
     for (Neuron& neuron : layer.Neurons) {
         const __m256d all =
-            _mm256_set1_pd(Finish(neuron, SumOverSynapses(neuron, in, n), outputs + j));
+            _mm256_set1_pd(Finish(neuron, SumOverSynapses<most>(neuron, in, n), outputs + j));
         potentials = j == 0   ? all
                      : j == 1 ? _mm256_blend_pd(potentials, all, 0b1110)
                               : _mm256_blend_pd(potentials, all, 0b1100);
         ++j;
     }
-    if (j != 0 && !ActivateVector(layer.Neurons.data(), j, outputs, potentials)) {
-        ActivateLanes(layer.Neurons.data(), j, outputs);
+    return j == 0 || ActivateVector(layer.Neurons.data(), j, outputs, potentials);
+}
+
+[[gnu::target("avx2,fma")]] void ComputeSmallLayerAvx2(Layer& layer, const Layer& below,
+                                                       std::size_t n, double* outputs) {
+    if (!SmallLayerVector(layer, below, n, outputs)) {
+        ActivateLanes(layer.Neurons.data(), layer.Neurons.size(), outputs);
     }
 }
 #endif
@@ -372,7 +385,7 @@ void ComputeLayer(Layer& layer, std::size_t count, const Layer& below, const dou
     // Below four neurons blocks gain nothing: each sum on its own, reading the outputs from the
     // neurons below one at a time. (Loaded two at once from x, where they were just stored one at
     // a time, they would wait until the stores reach the cache, on every step of a small net.)
-    if (count < 4) {
+    if (count < kSmallLayer) {
 #ifdef ZELK_AVX2
         if (detail::UseAvx2Fma()) {
             ComputeSmallLayerAvx2(layer, below, n, outputs);
@@ -500,6 +513,54 @@ void ForwardPass(Network& network, const ValueVector& inputs, ValueVector& outpu
     outputs.Values.resize(n);
     std::copy_n(below, n, outputs.Values.begin());
     outputs.Count = static_cast<int32_t>(n);
+}
+
+#ifdef ZELK_AVX2
+namespace {
+
+[[gnu::target("avx2,fma")]] bool SmallForwardPassAvx2(Network& network, std::size_t layers,
+                                                      const ValueVector& inputs) {
+    const BusyGuard busy(network);
+    const std::size_t given =
+        std::min(static_cast<std::size_t>(std::max(inputs.Count, 0)), inputs.Values.size());
+    std::size_t n = 0;
+    for (Neuron& neuron : network.Layers[0].Neurons) {
+        const double v = n < given ? inputs.Values[n] : 0.0;
+        neuron.Potential = v;
+        neuron.Output = v;
+        ++n;
+    }
+    double values[kSmallLayer];
+    for (std::size_t l = 1; l < layers; ++l) {
+        if (!SmallLayerVector<kSmallLayer - 1>(network.Layers[l], network.Layers[l - 1], n,
+                                               values)) {
+            return false;
+        }
+        n = network.Layers[l].Neurons.size();
+    }
+    return true;
+}
+
+}  // namespace
+#endif
+
+bool detail::SmallForwardPass(Network& network, std::size_t layers, const ValueVector& inputs) {
+#ifdef ZELK_AVX2
+    if (!detail::UseAvx2Fma()) {
+        return false;
+    }
+    for (std::size_t l = 0; l < layers; ++l) {
+        if (network.Layers[l].Neurons.size() >= kSmallLayer) {
+            return false;
+        }
+    }
+    return SmallForwardPassAvx2(network, layers, inputs);
+#else
+    (void)network;
+    (void)layers;
+    (void)inputs;
+    return false;
+#endif
 }
 
 std::string EvaluatePattern(Network& network, std::string_view inputLine) {

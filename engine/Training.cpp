@@ -198,7 +198,7 @@ void SmallErrorsAndUpdate(Layer& above, Layer& layer) {
     Neuron* below = layer.Neurons.data();
     double e[kSmallLayer - 1] = {0.0, 0.0, 0.0};
     for (Neuron& k : above.Neurons) {
-        ErrorsAndUpdateFrom(Terms(k, count), k, OutputsOf{below}, e, count, 0);
+        ErrorsAndUpdateFrom<kSmallLayer - 1>(Terms(k, count), k, OutputsOf{below}, e, count, 0);
     }
     for (std::size_t g = 0; g < count; ++g) {
         below[g].ErrorTerm = ErrorTerm(below[g].Output, e[g]);
@@ -208,7 +208,7 @@ void SmallErrorsAndUpdate(Layer& above, Layer& layer) {
 void SmallUpdate(Layer& layer, const Layer& input) {
     const std::size_t count = input.Neurons.size();
     for (Neuron& k : layer.Neurons) {
-        UpdateFrom(Terms(k, count), k, OutputsOf{input.Neurons.data()}, 0);
+        UpdateFrom<kSmallLayer - 1>(Terms(k, count), k, OutputsOf{input.Neurons.data()}, 0);
     }
 }
 
@@ -231,7 +231,9 @@ double BackPropagationStep(Network& network, const ValueVector& inputs, const Va
     thread_local ValueVector outputs;
     thread_local std::vector<double> errors;
     thread_local std::vector<double> x;
-    ForwardPass(network, inputs, outputs);
+    if (!detail::SmallForwardPass(network, layers, inputs)) {
+        ForwardPass(network, inputs, outputs);
+    }
 
     Layer& last = network.Layers[layers - 1];
     const std::size_t given =
