@@ -518,7 +518,7 @@ void ForwardPass(Network& network, const ValueVector& inputs, ValueVector& outpu
 #ifdef ZELK_AVX2
 namespace {
 
-[[gnu::target("avx2,fma")]] bool SmallForwardPassAvx2(Network& network, std::size_t layers,
+[[gnu::target("avx2,fma")]] void SmallForwardPassAvx2(Network& network, std::size_t layers,
                                                       const ValueVector& inputs) {
     const BusyGuard busy(network);
     const std::size_t given =
@@ -532,13 +532,12 @@ namespace {
     }
     double values[kSmallLayer];
     for (std::size_t l = 1; l < layers; ++l) {
-        if (!SmallLayerVector<kSmallLayer - 1>(network.Layers[l], network.Layers[l - 1], n,
-                                               values)) {
-            return false;
+        Layer& layer = network.Layers[l];
+        if (!SmallLayerVector<kSmallLayer - 1>(layer, network.Layers[l - 1], n, values)) {
+            ActivateLanes(layer.Neurons.data(), layer.Neurons.size(), values);
         }
-        n = network.Layers[l].Neurons.size();
+        n = layer.Neurons.size();
     }
-    return true;
 }
 
 }  // namespace
@@ -554,7 +553,8 @@ bool detail::SmallForwardPass(Network& network, std::size_t layers, const ValueV
             return false;
         }
     }
-    return SmallForwardPassAvx2(network, layers, inputs);
+    SmallForwardPassAvx2(network, layers, inputs);
+    return true;
 #else
     (void)network;
     (void)layers;

@@ -27,11 +27,11 @@ void SetOverflowReporter(std::function<void(const std::string& message)> report)
 
 namespace detail {
 
-// The forward pass of a training step through the first `layers` layers (at least 2, at most as
-// many as the network has), when each of them has fewer than four neurons and the processor has
-// AVX2 and FMA: the outputs stay in the neurons only, and the pass skips ForwardPass's buffers.
-// False, with nothing reported, for any other network, and where an exponential overflows or a
-// potential is not a number: the step then runs ForwardPass, which does it all anew.
+// ForwardPass for a training step through the first `layers` layers (at least 2, at most as many
+// as the network has), when each of them has fewer than four neurons and the processor has AVX2
+// and FMA: the same potentials, outputs and overflow reports, without ForwardPass's buffers and
+// without `outputs` (the step reads the outputs from the neurons). False, with nothing done, for
+// any other network.
 bool SmallForwardPass(Network& network, std::size_t layers, const ValueVector& inputs);
 
 }  // namespace detail

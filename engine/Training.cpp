@@ -226,8 +226,8 @@ double BackPropagationStep(Network& network, const ValueVector& inputs, const Va
         return 0.0;
     }
     // Kept between steps so that a step allocates nothing once it has run. A step inside the
-    // overflow reporter may use them too: the reporter runs only within ForwardPass, before this
-    // step touches them, and ForwardPass writes `outputs` last, after every report.
+    // overflow reporter may use them too: the reporter runs only within the forward pass, before
+    // this step touches them, and ForwardPass writes `outputs` last, after every report.
     thread_local ValueVector outputs;
     thread_local std::vector<double> errors;
     thread_local std::vector<double> x;

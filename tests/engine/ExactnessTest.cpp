@@ -160,8 +160,8 @@ TEST(Exactness, OddShapesAndFourLayersTrainLikeTheReferenceModel) {
 }
 
 // Inputs in the hundreds drive potentials past both ends of the exponential: outputs of exactly
-// 0 and 1, and one overflow report per neuron and pass, as in the reference model. A net of small
-// layers, whose step has a forward pass of its own, gives that pass up for the general one there.
+// 0 and 1, and one overflow report per neuron and pass, as in the reference model; also in a net of
+// small layers, whose step has a forward pass of its own.
 TEST(Exactness, SaturatedNeuronsTrainLikeTheReferenceModel) {
     for (const auto& [sizes, range] : {std::pair{std::vector<int32_t>{6, 9, 3}, 900.0},
                                        std::pair{std::vector<int32_t>{2, 3, 2}, 3000.0}}) {
