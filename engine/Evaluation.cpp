@@ -368,9 +368,10 @@ template <std::size_t most = SIZE_MAX>
     return j == 0 || ActivateVector(layer.Neurons.data(), j, outputs, potentials);
 }
 
+template <std::size_t most = SIZE_MAX>
 [[gnu::target("avx2,fma")]] void ComputeSmallLayerAvx2(Layer& layer, const Layer& below,
                                                        std::size_t n, double* outputs) {
-    if (!SmallLayerVector(layer, below, n, outputs)) {
+    if (!SmallLayerVector<most>(layer, below, n, outputs)) {
         ActivateLanes(layer.Neurons.data(), layer.Neurons.size(), outputs);
     }
 }
@@ -463,6 +464,26 @@ void ComputeLayer(Layer& layer, std::size_t count, const Layer& below, const dou
     Activate(layer, outputs);
 }
 
+// An input neuron passes its value through, without weights and without activation; the inputs
+// not given read as 0. The values go to `values` too where it is not null. Returns the count.
+[[gnu::always_inline]] inline std::size_t PassInputs(Layer& input, const ValueVector& inputs,
+                                                     double* values) {
+    const std::size_t given =
+        std::min(static_cast<std::size_t>(std::max(inputs.Count, 0)), inputs.Values.size());
+    const double* in = inputs.Values.data();
+    std::size_t n = 0;
+    for (Neuron& neuron : input.Neurons) {
+        const double v = n < given ? in[n] : 0.0;
+        neuron.Potential = v;
+        neuron.Output = v;
+        if (values != nullptr) {
+            values[n] = v;
+        }
+        ++n;
+    }
+    return n;
+}
+
 }  // namespace
 
 void ForwardPass(Network& network, const ValueVector& inputs, ValueVector& outputs) {
@@ -490,18 +511,8 @@ void ForwardPass(Network& network, const ValueVector& inputs, ValueVector& outpu
         values.resize(total);
     }
 
-    // An input neuron passes its value through, without weights and without activation.
-    const std::size_t given =
-        std::min(static_cast<std::size_t>(std::max(inputs.Count, 0)), inputs.Values.size());
-    const double* in = inputs.Values.data();
     double* below = values.data();
-    std::size_t n = 0;
-    for (Neuron& neuron : network.Layers[0].Neurons) {
-        const double v = n < given ? in[n] : 0.0;
-        neuron.Potential = v;
-        neuron.Output = v;
-        below[n++] = v;
-    }
+    std::size_t n = PassInputs(network.Layers[0], inputs, below);
     for (std::size_t l = 1; l < layers; ++l) {
         Layer& layer = network.Layers[l];
         const std::size_t count = layer.Neurons.size();
@@ -521,22 +532,11 @@ namespace {
 [[gnu::target("avx2,fma")]] void SmallForwardPassAvx2(Network& network, std::size_t layers,
                                                       const ValueVector& inputs) {
     const BusyGuard busy(network);
-    const std::size_t given =
-        std::min(static_cast<std::size_t>(std::max(inputs.Count, 0)), inputs.Values.size());
-    std::size_t n = 0;
-    for (Neuron& neuron : network.Layers[0].Neurons) {
-        const double v = n < given ? inputs.Values[n] : 0.0;
-        neuron.Potential = v;
-        neuron.Output = v;
-        ++n;
-    }
+    std::size_t n = PassInputs(network.Layers[0], inputs, nullptr);
     double values[kSmallLayer];
     for (std::size_t l = 1; l < layers; ++l) {
-        Layer& layer = network.Layers[l];
-        if (!SmallLayerVector<kSmallLayer - 1>(layer, network.Layers[l - 1], n, values)) {
-            ActivateLanes(layer.Neurons.data(), layer.Neurons.size(), values);
-        }
-        n = layer.Neurons.size();
+        ComputeSmallLayerAvx2<kSmallLayer - 1>(network.Layers[l], network.Layers[l - 1], n, values);
+        n = network.Layers[l].Neurons.size();
     }
 }
 
