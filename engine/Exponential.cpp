@@ -608,12 +608,6 @@ double ExpSlow(double x) {
     return std::bit_cast<double>((static_cast<uint64_t>(k + 1022) << 52) + mantissa);
 }
 
-void Exp4Plain(const double* x, double* y) {
-    for (int j = 0; j < 4; ++j) {
-        y[j] = Exp(x[j]);
-    }
-}
-
 }  // namespace detail
 
 double Exp(double x) {

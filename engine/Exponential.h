@@ -24,9 +24,6 @@ int ExpFirstStage4(const double* x, double* y);
 bool ExpFast(double x, double& y);
 double ExpSlow(double x);
 
-// Exp4 without AVX2, lane by lane.
-void Exp4Plain(const double* x, double* y);
-
 // The reduction's constants, shared by the stages (Exponential.cpp explains them).
 inline constexpr double kExpInvStep = 0x1.71547652b82fep+8;  // 256 / ln2
 inline constexpr double kExpStep1 = 0x1.62e42fef8p-9;        // ln2 / 256 = kExpStep1 + ...
