@@ -210,11 +210,7 @@ inline double Finish(Neuron& neuron, double sum, double* output) {
     double es[4];
     _mm256_storeu_pd(ts, t);
     _mm256_storeu_pd(es, e);
-    for (int b = 0; b < 4; ++b) {
-        if ((certain & (1 << b)) == 0) {
-            es[b] = Exp(ts[b]);
-        }
-    }
+    detail::ExpUncertain4(ts, es, certain);
     return _mm256_loadu_pd(es);
 }
 

@@ -646,14 +646,18 @@ int ExpFirstStage4(const double* x, double* y) {
 
 }  // namespace detail
 
+void detail::ExpUncertain4(const double* x, double* y, int certain) {
+    for (int j = 0; j < 4; ++j) {
+        if ((certain & (1 << j)) == 0) {
+            y[j] = Exp(x[j]);
+        }
+    }
+}
+
 void Exp4(const double* x, double* y) {
     const int certain = detail::ExpFirstStage4(x, y);
     if (certain != 0xf) [[unlikely]] {
-        for (int j = 0; j < 4; ++j) {
-            if ((certain & (1 << j)) == 0) {
-                y[j] = Exp(x[j]);
-            }
-        }
+        detail::ExpUncertain4(x, y, certain);
     }
 }
 

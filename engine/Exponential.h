@@ -21,6 +21,8 @@ namespace detail {
 // whose y it guarantees (0 without AVX2 and FMA); the fast path gives false where it cannot
 // guarantee the rounding (or x is outside its domain); the slow path is exact for every finite x.
 int ExpFirstStage4(const double* x, double* y);
+// y[i] = Exp(x[i]) for each of the four lanes whose bit `certain` leaves clear.
+void ExpUncertain4(const double* x, double* y, int certain);
 bool ExpFast(double x, double& y);
 double ExpSlow(double x);
 
