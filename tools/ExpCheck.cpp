@@ -61,9 +61,11 @@ double RandomInput(uint64_t n, std::mt19937_64& random) {
     return std::bit_cast<double>((bits & 0x800fffffffffffffu) | (exponent << 52));
 }
 
+void Usage() { std::fprintf(stderr, "usage: ExpCheck random|stages|search N SEED\n"); }
+
 int main(int argc, char** argv) {
     if (argc != 4) {
-        std::fprintf(stderr, "usage: ExpCheck random|search N SEED\n");
+        Usage();
         return 2;
     }
     const uint64_t count = std::strtoull(argv[2], nullptr, 10);
@@ -152,5 +154,6 @@ int main(int argc, char** argv) {
                     failures);
         return 0;
     }
+    Usage();
     return 2;
 }
